@@ -1,0 +1,89 @@
+// The frame of eval, written once: the name test, the count test, the walk
+// over the block, the point tests, the store and the output tests. A library
+// supplies one Law type describing its row of the frame:
+//
+//   struct Law {
+//     static constexpr const char* host_name;      // compared with strcmp
+//     static constexpr const char* name_message;   // on a name mismatch
+//     static constexpr int32_t argument_count;     // compared for equality
+//     static constexpr const char* count_message;  // on a count mismatch
+//     static constexpr bool output_tests;          // NaN / infinity fail
+//     // One point: null and the value, or the message of a failed point test
+//     // (then nothing is stored). A Law object lives for one call, built
+//     // only for a non-empty block, so it can keep per-call working values.
+//     const char* evaluate(Point p, double& value);
+//   };
+#ifndef MATERIAL_EVAL_FRAME_HPP
+#define MATERIAL_EVAL_FRAME_HPP
+
+#include <atomic>
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "material_api.h"
+
+namespace material {
+
+// The library's error slot: null at load, written only by a failing eval.
+// Atomic because concurrent calls on one library may fail at once.
+extern std::atomic<const char*> error;
+
+inline constexpr char output_is_nan[] = "Output is nan";
+inline constexpr char output_is_inf[] = "Output is inf";
+
+inline int32_t fail(const char* message) {
+  error.store(message, std::memory_order_release);
+  return 0;
+}
+
+// The inputs of point i: p[k] is argument k there.
+class Point {
+ public:
+  Point(const double* const* inputs, int32_t index) : inputs_(inputs), index_(index) {}
+  double operator[](int k) const { return inputs_[k][index_]; }
+
+ private:
+  const double* const* inputs_;
+  int32_t index_;
+};
+
+// NaN first: a NaN must never be reported as an infinity.
+inline const char* output_test(double value) {
+  if (value != value) return output_is_nan;
+  if (std::fabs(value) > DBL_MAX) return output_is_inf;
+  return nullptr;
+}
+
+template <class Law>
+int32_t eval_block(const char* function_name, int32_t argument_count,
+                   const double* const* inputs, int32_t block_size, double* outputs) {
+  if (std::strcmp(function_name, Law::host_name) != 0) return fail(Law::name_message);
+  if (argument_count != Law::argument_count) return fail(Law::count_message);
+  if (block_size <= 0) return 1;
+  Law law;
+  for (int32_t i = 0; i < block_size; ++i) {
+    double value;
+    if (const char* message = law.evaluate(Point(inputs, i), value)) return fail(message);
+    outputs[i] = value;
+    if constexpr (Law::output_tests) {
+      if (const char* message = output_test(value)) return fail(message);
+    }
+  }
+  return 1;
+}
+
+}  // namespace material
+
+// Defines eval for one Law; return_test_yaml stays with the library, since
+// its text and presence differ from library to library.
+#define MATERIAL_DEFINE_EVAL(Law)                                                      \
+  MATERIAL_EXPORT int32_t eval(const char* function_name, int32_t argument_count,      \
+                               const double** inputs, const void*, int32_t block_size, \
+                               double* outputs) {                                      \
+    return material::eval_block<Law>(function_name, argument_count, inputs, block_size, \
+                                     outputs);                                         \
+  }
+
+#endif

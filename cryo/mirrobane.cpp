@@ -1,0 +1,59 @@
+// Mirrobane: heat capacity per unit volume of copper, C(T) in J/(m^3 K),
+// for T in K from 0 up.
+#include <cmath>
+
+#include "eval_frame.hpp"
+
+namespace {
+
+// Quartic fits C(T) = a0 + (((a4 T^4 + a3 T^3) + a2 T^2) + a1 T), one per
+// interval of T. Each row holds up to and including its upper bound: the
+// quartics do not meet exactly, so which side owns a breakpoint matters.
+// T in K; a_k in J/(m^3 K^(k+1)).
+struct QuarticRow {
+  double upper_K, a4, a3, a2, a1, a0;
+};
+constexpr QuarticRow quartic_rows[] = {
+    {9.441, -0.0308, 7.229, -2.1286, 101.89, 2.5631},
+    {31.134, -0.3045, 29.871, -455.61, 3469.5, -8250.3},
+    {123.34, 0.0419, -14.024, 1508.9, -31595, 178430},
+    {306.12, -0.000848, 0.8419, -325.52, 60590, -1290000},
+    {498.15, -4.8e-05, 0.09173, -64.12, 20363, 1030000},
+};
+
+// Above 498.15 K: the straight line that continues the last quartic.
+constexpr double tail_slope = 1011.9;                // J/(m^3 K^2)
+constexpr double tail_intercept = 3141752.164661;    // J/(m^3 K)
+
+// A NaN fails every bound test and so takes the tail, which keeps it NaN.
+double heat_capacity(double T) {
+  for (const QuarticRow& r : quartic_rows) {
+    if (T <= r.upper_K) {
+      return r.a0 + (((r.a4 * std::pow(T, 4.0) + r.a3 * std::pow(T, 3.0)) +
+                      r.a2 * std::pow(T, 2.0)) +
+                     r.a1 * T);
+    }
+  }
+  return tail_slope * T + tail_intercept;
+}
+
+struct Mirrobane {
+  static constexpr const char* host_name = "Mirrobane";
+  static constexpr const char* name_message = "Unknown function";
+  static constexpr int32_t argument_count = 1;
+  static constexpr const char* count_message = "One argument expected";
+  static constexpr bool output_tests = true;
+
+  const char* evaluate(material::Point p, double& value) const {
+    const double T = p[0];
+    if (T < 0) return "T is negative!";  // -0.0 is not negative
+    value = heat_capacity(T);
+    return nullptr;
+  }
+};
+
+}  // namespace
+
+MATERIAL_DEFINE_EVAL(Mirrobane)
+
+MATERIAL_EXPORT const char* return_test_yaml(void) { return Mirrobane::host_name; }

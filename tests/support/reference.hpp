@@ -1,0 +1,59 @@
+// Reference rows with one tolerance each, checked in a loop.
+#ifndef TESTS_REFERENCE_HPP
+#define TESTS_REFERENCE_HPP
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "loaded_library.hpp"
+
+namespace testing_support {
+
+struct ReferenceRow {
+  std::vector<double> args;
+  double expected;
+  double relative_tolerance;  // 0: bit for bit
+};
+
+// Relative error of `value` against `expected` (absolute where expected = 0).
+inline double relative_error(double value, double expected) {
+  const double scale = expected == 0 ? 1.0 : std::fabs(expected);
+  return std::fabs(value - expected) / scale;
+}
+
+inline void expect_reference_rows(const LoadedLibrary& library,
+                                  const std::vector<ReferenceRow>& rows) {
+  for (const ReferenceRow& row : rows) {
+    const BlockResult r = eval_point(library, row.args);
+    ::testing::Message where;
+    for (double a : row.args) where << a << ' ';
+    SCOPED_TRACE(where);
+    ASSERT_EQ(r.status, 1) << r.message;
+    if (row.relative_tolerance == 0) {
+      EXPECT_EQ(r.outputs[0], row.expected);
+    } else {
+      EXPECT_LE(relative_error(r.outputs[0], row.expected), row.relative_tolerance)
+          << "got " << r.outputs[0] << ", expected " << row.expected;
+    }
+  }
+}
+
+// Asserts that the one-point block fails with `message`.
+inline void expect_point_failure(const LoadedLibrary& library, const std::vector<double>& args,
+                                 const char* message) {
+  const BlockResult r = eval_point(library, args);
+  ::testing::Message where;
+  for (double a : args) where << a << ' ';
+  SCOPED_TRACE(where);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.message, message);
+}
+
+// Ten significant digits: the precision of published reference values.
+constexpr double ten_digits = 5e-10;
+
+}  // namespace testing_support
+
+#endif

@@ -1,0 +1,30 @@
+# Shared by the build and test scripts: locate the checkout, install missing
+# Debian packages (or say which to install), count cores.
+set -euo pipefail
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+jobs=$(nproc 2>/dev/null || echo 2)
+
+# need_packages PKG... : installs whichever are missing, once per run.
+apt_updated=no
+need_packages() {
+  local missing=()
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "Missing Debian packages; install them with:" >&2
+    echo "  sudo apt-get update && sudo apt-get install -y ${missing[*]}" >&2
+    exit 1
+  fi
+  if [ "$apt_updated" = no ]; then
+    apt-get update -qq
+    apt_updated=yes
+  fi
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+}
+
+# Packages every build needs.
+need_build_packages() {
+  need_packages cmake g++ make libgtest-dev
+}

@@ -1,0 +1,7 @@
+# The libraries and every test on Linux, warnings as errors.
+source "$(dirname "$0")/../lib.sh"
+cd "$repo"
+need_build_packages
+cmake --preset ci >/dev/null
+cmake --build --preset ci -j "$jobs"
+ctest --preset ci -j "$jobs"
