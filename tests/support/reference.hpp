@@ -51,6 +51,18 @@ inline void expect_point_failure(const LoadedLibrary& library, const std::vector
   EXPECT_EQ(r.message, message);
 }
 
+// Asserts that the one-point block fails its output test and keeps the
+// failing value: `stored` is NaN ("Output is nan") or an infinity of the
+// expected sign ("Output is inf").
+inline void expect_output_failure(const LoadedLibrary& library, const std::vector<double>& args,
+                                  double stored) {
+  const bool nan = std::isnan(stored);
+  expect_point_failure(library, args, nan ? "Output is nan" : "Output is inf");
+  const double got = eval_point(library, args).outputs[0];
+  EXPECT_TRUE(nan ? std::isnan(got) : got == stored)
+      << "at " << args[0] << ": stored " << got << ", expected " << stored;
+}
+
 // Ten significant digits: the precision of published reference values.
 constexpr double ten_digits = 5e-10;
 

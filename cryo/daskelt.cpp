@@ -1,0 +1,61 @@
+// Daskelt: thermal conductivity of copper k(T, RRR) in W/(m K), for T in K
+// and the residual-resistivity ratio RRR, times the quotient of two further
+// inputs that the host supplies (a dividend and a divisor).
+#include <cmath>
+
+#include "eval_frame.hpp"
+
+namespace {
+
+// The thermal resistivity 1/k as the sum of a residual (impurity) term
+// W0 = beta/T, an intrinsic (phonon) term Wi and a cross term Wi0 that
+// couples them, with beta = 0.634/RRR. Resistivities in m K/W, T in K.
+// No range is tested: outside the fit's domain (T <= 0, RRR <= 0) the
+// terms turn NaN or infinite and the output tests report it.
+struct CopperResistivityFit {
+  static constexpr double residual = 0.634;                // m K^2/W, over RRR
+  static constexpr double intrinsic_scale = 1.754e-8;      // m/(W K^1.763)
+  static constexpr double intrinsic_power = 2.763;
+  static constexpr double knee_K = 70.0;                   // K
+  static constexpr double knee_power = 1.756;
+  static constexpr double saturation_scale = 1.932908e-5;  // K^-2.598
+  static constexpr double saturation_power = 2.598;
+  static constexpr double reference_beta = 0.0003;         // m K^2/W
+  static constexpr double cross_scale = 0.838;
+  static constexpr double cross_power = 0.1661;
+};
+
+double thermal_conductivity(double T, double rrr) {
+  using F = CopperResistivityFit;
+  const double beta = F::residual / rrr;
+  const double w0 = beta / T;
+  const double wi = (std::pow(T, F::intrinsic_power) * F::intrinsic_scale) /
+                    (std::exp(-std::pow(F::knee_K / T, F::knee_power)) *
+                         (std::pow(T, F::saturation_power) * F::saturation_scale) +
+                     1.0);
+  const double beta_r = beta / F::reference_beta;
+  const double gamma = F::cross_scale / std::pow(beta_r, F::cross_power);
+  const double sum = wi + w0;
+  const double wi0 = (gamma * (wi * w0)) / sum;
+  return 1.0 / (wi0 + sum);
+}
+
+struct Daskelt {
+  static constexpr const char* host_name = "Daskelt";
+  static constexpr const char* name_message = "Unknown function";
+  static constexpr int32_t argument_count = 4;
+  static constexpr const char* count_message = "Four arguments expected";
+  static constexpr bool output_tests = true;
+
+  const char* evaluate(material::Point p, double& value) const {
+    // The quotient first: only the ratio of the two inputs matters.
+    value = thermal_conductivity(p[0], p[1]) * (p[2] / p[3]);
+    return nullptr;
+  }
+};
+
+}  // namespace
+
+MATERIAL_DEFINE_EVAL(Daskelt)
+
+MATERIAL_EXPORT const char* return_test_yaml(void) { return Daskelt::host_name; }
