@@ -1,0 +1,78 @@
+// Quenrow: one Cartesian component of the electric field E(J) of a
+// conductor, in V/m, for the current density J in A/m^2. Below a threshold
+// current density |E| follows the power law Ec (|J|/Jc)^n; above it, a
+// straight line of slope rho that meets the power law with the same slope.
+// E points along J.
+#include <cmath>
+#include <cstring>
+
+#include "eval_frame.hpp"
+
+namespace {
+
+// rho in V/m per A/m^2 (ohm m), jc in A/m^2, n dimensionless, ec in V/m.
+struct FieldLaw {
+  double rho, jc, n, ec;
+};
+
+// The |J| at which the slope n (Ec/Jc) (|J|/Jc)^(n-1) of the power law
+// equals rho. n = 1 divides by zero; nothing tests it.
+double threshold_current_density(double rho, double jc, double n, double ec) {
+  const double root = 1.0 / (n - 1.0);
+  const double jc_power = n / (n - 1.0);
+  return std::pow(1.0 / (n * ec), root) * (std::pow(jc, jc_power) * std::pow(rho, root));
+}
+
+// E = s J. At |J| = Jth the linear branch is taken; a NaN threshold or
+// norm fails the strict test and takes it too.
+double field_factor(const FieldLaw& law, double jth, double jx, double jy, double jz) {
+  const double r = std::sqrt((jx * jx + jy * jy) + jz * jz);
+  if (jth > r) return std::pow(r / law.jc, law.n - 1.0) * (law.ec / law.jc);
+  return (std::pow(jth / law.jc, law.n) * law.ec + (r - jth) * law.rho) / r;
+}
+
+constexpr char bad_component[] = "Component index must be 0, 1, or 2";
+
+struct Quenrow {
+  static constexpr const char* host_name = "Quenrow";
+  static constexpr const char* name_message = "Unknown function";
+  static constexpr int32_t argument_count = 8;
+  static constexpr const char* count_message = "Eight arguments expected";
+  static constexpr bool output_tests = false;  // NaN and infinities are stored
+
+  // The factor comes first, then the index test; nothing is stored for a bad
+  // index. The index is truncated toward zero, so exactly -1 < index < 3
+  // selects a component; test it as a double, since converting a NaN or an
+  // out-of-range double to int is undefined.
+  const char* evaluate(material::Point p, double& value) {
+    const double index = p[0];
+    const double j[3] = {p[1], p[2], p[3]};
+    const FieldLaw law{p[4], p[5], p[6], p[7]};
+    const double s = field_factor(law, threshold(law), j[0], j[1], j[2]);
+    if (!(index > -1.0 && index < 3.0)) return bad_component;
+    value = s * j[static_cast<int>(index)];
+    return nullptr;
+  }
+
+  // A block usually holds one material: its threshold, three powers, is
+  // formed again only when the parameters change. Compared bit for bit, so
+  // -0.0 and each NaN count as values of their own and a result never
+  // depends on the points before it.
+  double threshold(const FieldLaw& law) {
+    if (!have_threshold || std::memcmp(&law, &last_law, sizeof law) != 0) {
+      last_law = law;
+      last_jth = threshold_current_density(law.rho, law.jc, law.n, law.ec);
+      have_threshold = true;
+    }
+    return last_jth;
+  }
+  bool have_threshold = false;
+  FieldLaw last_law{};
+  double last_jth = 0;
+};
+
+}  // namespace
+
+MATERIAL_DEFINE_EVAL(Quenrow)
+
+MATERIAL_EXPORT const char* return_test_yaml(void) { return ""; }
