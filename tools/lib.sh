@@ -24,7 +24,13 @@ need_packages() {
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 
-# Packages every build needs.
+# Packages every build needs (the host tool is part of every build).
 need_build_packages() {
   need_packages cmake g++ make libgtest-dev
+  need_tool_packages
+}
+
+# The host tool: its argument parser, and PLplot with its SVG and PNG drivers.
+need_tool_packages() {
+  need_packages libcli11-dev pkg-config libplplot-dev plplot-driver-cairo
 }

@@ -1,0 +1,388 @@
+// The host tool `materials`, run through the same entry as the program on
+// the built libraries: values, failures and their exit status, exact CSV,
+// the catalogue's defaults and bounds against the libraries, sweeps, plots
+// and the hysteresis loops.
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "catalogue.hpp"
+#include "commands.hpp"
+#include "library.hpp"
+#include "loop_demo.hpp"
+#include "plot.hpp"
+#include "support/loaded_library.hpp"
+#include "support/reference.hpp"
+#include "table.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+using materials_tool::catalogue;
+using materials_tool::Entry;
+using testing_support::LoadedLibrary;
+
+struct ToolRun {
+  int status;
+  std::string out, err;
+};
+
+ToolRun tool(const std::vector<std::string>& arguments, const std::string& input = "",
+             bool terminal = false) {
+  std::istringstream in(input);
+  std::ostringstream out, err;
+  const int status = materials_tool::run(arguments, {in, out, err, terminal});
+  return {status, out.str(), err.str()};
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);) lines.push_back(line);
+  return lines;
+}
+
+double number(const std::string& text) {
+  double value = 0;
+  const auto r = std::from_chars(text.data(), text.data() + text.size(), value);
+  EXPECT_TRUE(r.ec == std::errc() && r.ptr == text.data() + text.size()) << '"' << text << '"';
+  return value;
+}
+
+// The rows of CSV output as numbers, header dropped.
+std::vector<std::vector<double>> csv_rows(const std::string& text) {
+  std::vector<std::vector<double>> rows;
+  const std::vector<std::string> lines = lines_of(text);
+  for (size_t i = 1; i < lines.size(); ++i) {
+    std::vector<double> row;
+    std::istringstream fields(lines[i]);
+    for (std::string f; std::getline(fields, f, ',');) row.push_back(number(f));
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+// The library's own value at one point, called directly.
+double direct(const char* library, const std::vector<double>& args) {
+  const LoadedLibrary loaded(library);
+  EXPECT_TRUE(loaded.loaded()) << library;
+  const auto r = testing_support::eval_point(loaded, args);
+  EXPECT_EQ(r.status, 1) << r.message;
+  return r.outputs[0];
+}
+
+std::vector<double> defaults_of(const Entry& e) {
+  std::vector<double> values;
+  for (const auto& a : e.arguments) values.push_back(a.default_value);
+  return values;
+}
+
+fs::path scratch(const std::string& name) {
+  // In the build tree, so that builds tested at the same time keep apart.
+  const fs::path dir = fs::path(materials_tool::executable_dir()) / "tool_test_files";
+  fs::create_directories(dir);
+  return dir / name;
+}
+
+TEST(ToolEval, KnownValuesMatchTheLibraryBitForBit) {
+  const ToolRun r = tool({"eval", "Wembrel", "77", "293.15", "--csv", "--precision", "17"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(lines_of(r.out)[0], "T,rho");
+  const auto rows = csv_rows(r.out);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_LE(testing_support::relative_error(rows[0][1], 2.109725511e-09),
+            testing_support::ten_digits);
+  EXPECT_LE(testing_support::relative_error(rows[1][1], 2.414624415e-08),
+            testing_support::ten_digits);
+  EXPECT_EQ(rows[0][1], direct("Wembrel", {77}));
+  EXPECT_EQ(rows[1][1], direct("Wembrel", {293.15}));
+}
+
+TEST(ToolEval, MissingArgumentsTakeDefaultsAndSet) {
+  // Daskelt's defaults: RRR 100, dividend and divisor 1.
+  ToolRun r = tool({"eval", "Daskelt", "4", "--csv", "--precision", "17"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(csv_rows(r.out)[0],
+            (std::vector<double>{4, 100, 1, 1, direct("Daskelt", {4, 100, 1, 1})}));
+  // By header name, in any order, with --set for one that is missing.
+  r = tool({"eval", "Daskelt", "--csv", "--precision", "17", "--set", "divisor=4"},
+           "RRR,T\n50,20\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(csv_rows(r.out)[0],
+            (std::vector<double>{20, 50, 1, 4, direct("Daskelt", {20, 50, 1, 4})}));
+  // A column or a --set name the function does not have is refused.
+  EXPECT_EQ(tool({"eval", "Daskelt", "--set", "rrr=5", "4"}).status, 2);
+  EXPECT_EQ(tool({"eval", "Daskelt"}, "T,Q\n4,1\n").status, 2);
+  EXPECT_EQ(tool({"eval", "Wembrel", "4,5"}).status, 2);
+}
+
+TEST(ToolEval, FailingPointStopsWithIndexInputsAndMessage) {
+  struct Case {
+    std::vector<std::string> arguments;
+    size_t rows_before;
+    std::string reported;
+  };
+  const std::vector<Case> cases = {
+      {{"eval", "Wembrel", "77", "300", "-1", "20"},
+       2,
+       "Wembrel failed at point 2 (T=-1): T is negative!"},
+      {{"eval", "Pellucer", "10", "300.5"},
+       1,
+       "Pellucer failed at point 1 (T=300.5, m=1): Temperature is above 1400 K - out of range!"},
+      // Output tests store the failing value; the index is still that point.
+      {{"eval", "Daskelt", "4", "10", "77,100,1,0", "300"},
+       2,
+       "Daskelt failed at point 2 (T=77, RRR=100, dividend=1, divisor=0): Output is inf"},
+      {{"eval", "Quenrow", "0,1e10", "5,1e10"},
+       1,
+       "Quenrow failed at point 1 (k=5, Jx=1e+10, Jy=0, Jz=0, rho=2e-09, jc=1e+10, n=30, "
+       "ec=1e-04): Component index must be 0, 1, or 2"},
+  };
+  for (const Case& c : cases) {
+    const ToolRun r = tool(c.arguments);
+    SCOPED_TRACE(c.reported);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(lines_of(r.out).size(), 1 + c.rows_before) << r.out;
+    EXPECT_EQ(r.err, "materials: " + c.reported + "\n");
+  }
+  // The failing point in a block longer than one call of eval.
+  std::string input = "T\n";
+  for (int i = 0; i < 70000; ++i) input += i == 66000 ? "-2\n" : "77\n";
+  const ToolRun r = tool({"eval", "Wembrel", "--csv"}, input);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(lines_of(r.out).size(), 1u + 66000u);
+  EXPECT_NE(r.err.find("failed at point 66000 (T=-2)"), std::string::npos) << r.err;
+}
+
+TEST(ToolEval, LibrariesThatCannotServeStopWithStatusTwo) {
+  const fs::path dir = scratch("libs");
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  std::ofstream(dir / materials_tool::library_file_name("Broken")) << "not a library\n";
+  // A material library under Orvandel's name lacks the model functions.
+  fs::copy_file(
+      fs::path(materials_tool::executable_dir()) / materials_tool::library_file_name("Wembrel"),
+      dir / materials_tool::library_file_name("Orvandel"));
+  const std::string lib_dir = dir.string();
+  const std::vector<std::vector<std::string>> cases = {
+      {"eval", "Nowhere", "1"},
+      {"--lib-dir", lib_dir, "eval", "Broken", "1"},
+      {"eval", "Wembrel", "--function", "wembrel", "1"},
+      {"eval", "Wembrel", "--function", "Daskelt", "1"},  // Wembrel refuses four arguments
+      {"--lib-dir", lib_dir, "loop"},
+  };
+  for (const auto& arguments : cases) {
+    const ToolRun r = tool(arguments);
+    SCOPED_TRACE(arguments.back());
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(lines_of(r.err).size(), 1u) << r.err;
+    EXPECT_EQ(r.out, "");
+  }
+  EXPECT_NE(tool({"eval", "Wembrel", "--function", "wembrel", "1"}).err.find("Unknown function"),
+            std::string::npos);
+  EXPECT_NE(tool({"--lib-dir", lib_dir, "loop"}).err.find("does not export G"), std::string::npos);
+  EXPECT_EQ(tool({"eval"}).status, 2);  // usage
+}
+
+TEST(ToolEval, ByFileNameAsByFunctionName) {
+  const std::string file =
+      (fs::path(materials_tool::executable_dir()) / materials_tool::library_file_name("Wembrel"))
+          .string();
+  const ToolRun by_file = tool({"eval", file, "77", "--csv", "--precision", "17"});
+  ASSERT_EQ(by_file.status, 0) << by_file.err;
+  EXPECT_EQ(by_file.out, tool({"eval", "Wembrel", "77", "--csv", "--precision", "17"}).out);
+  // Without a catalogue entry the columns are taken as they come.
+  const ToolRun generic = tool({"eval", file, "--function", "Wembrel", "--csv"}, "4.2\n");
+  EXPECT_EQ(generic.status, 0) << generic.err;
+}
+
+TEST(ToolCsv, InputThatIsNotNumbersStopsWithItsLine) {
+  const ToolRun r = tool({"eval", "Wembrel"}, "T\n77\nwarm\n");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "materials: line 3 is not a row of numbers: warm\n");
+  EXPECT_EQ(tool({"eval", "Daskelt"}, "4,100\n4\n").status, 2);  // rows of unequal width
+  // Blank lines are skipped, a header alone gives a table without rows.
+  const ToolRun empty = tool({"eval", "Wembrel", "--csv"}, "\nT\n\n");
+  EXPECT_EQ(empty.status, 0);
+  EXPECT_EQ(empty.out, "T,rho\n");
+}
+
+TEST(ToolCsv, DoublesRoundTripExactly) {
+  const std::vector<double> temperatures = {
+      1.0 / 3.0, 0.1, std::nextafter(77.0, 100.0), 293.15, 1234.5678901234567, 1399.9999999999998};
+  std::string input = "T\n";
+  for (double t : temperatures) input += materials_tool::format_number(t, 17) + "\n";
+  const ToolRun first = tool({"eval", "Wembrel", "--csv", "--precision", "17"}, input);
+  ASSERT_EQ(first.status, 0) << first.err;
+  const auto rows = csv_rows(first.out);
+  ASSERT_EQ(rows.size(), temperatures.size());
+  for (size_t i = 0; i < rows.size(); ++i) {
+    EXPECT_EQ(rows[i][0], temperatures[i]);
+    EXPECT_EQ(rows[i][1], direct("Wembrel", {temperatures[i]}));
+  }
+  // The output reads back in (its result column is skipped) to the same text.
+  const ToolRun second = tool({"eval", "Wembrel", "--csv", "--precision", "17"}, first.out);
+  EXPECT_EQ(second.out, first.out);
+}
+
+TEST(ToolCatalogue, ListShowsEveryEntryWithItsArguments) {
+  const ToolRun names = tool({"list", "--names"});
+  ASSERT_EQ(names.status, 0);
+  std::vector<std::string> expected;
+  for (const Entry& e : catalogue()) expected.push_back(e.name);
+  EXPECT_EQ(lines_of(names.out), expected);
+  const ToolRun pellucer = tool({"list", "Pellucer"});
+  EXPECT_NE(pellucer.out.find("T [K]: temperature; default 77; accepted 4 <= T <= 300\n"),
+            std::string::npos)
+      << pellucer.out;
+  EXPECT_NE(pellucer.out.find("m: factor applied to dC/dT; default 1; accepted any\n"),
+            std::string::npos);
+  const ToolRun wembrel = tool({"list", "Wembrel"});
+  EXPECT_NE(wembrel.out.find("meaningful 1 to 500 ("), std::string::npos) << wembrel.out;
+  EXPECT_EQ(tool({"list", "Nobody"}).status, 2);
+}
+
+TEST(ToolCatalogue, DefaultsAreAcceptedByEveryBuiltLibrary) {
+  for (const Entry& e : catalogue()) {
+    const LoadedLibrary library(e.name);
+    if (!library.loaded()) continue;
+    SCOPED_TRACE(e.name);
+    const auto r = testing_support::eval_point(library, defaults_of(e));
+    EXPECT_EQ(r.status, 1) << r.message;
+    EXPECT_TRUE(std::isfinite(r.outputs[0]));
+  }
+}
+
+TEST(ToolCatalogue, FirstValuePastEachBoundFailsWithTheLibrarysMessage) {
+  size_t bounds = 0;
+  for (const Entry& e : catalogue()) {
+    if (!LoadedLibrary(e.name).loaded()) continue;
+    for (size_t k = 0; k < e.arguments.size(); ++k) {
+      const materials_tool::Argument& a = e.arguments[k];
+      for (const bool upper : {false, true}) {
+        const materials_tool::Limit& limit = upper ? a.highest : a.lowest;
+        if (limit.message == nullptr) continue;
+        ++bounds;
+        std::vector<double> point = defaults_of(e);
+        point[k] = materials_tool::first_refused(limit, upper);
+        std::string text;
+        for (double v : point) text += (text.empty() ? "" : ",") + materials_tool::format_number(v);
+        const ToolRun refused = tool({"eval", e.name, text});
+        SCOPED_TRACE(std::string(e.name) + " " + text);
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_NE(refused.err.find(std::string("): ") + limit.message + "\n"), std::string::npos)
+            << refused.err;
+        // The last accepted value is not refused for this bound.
+        point[k] =
+            limit.inclusive ? limit.value : std::nextafter(limit.value, upper ? -1e300 : 1e300);
+        const LoadedLibrary library(e.name);
+        EXPECT_NE(testing_support::eval_point(library, point).message, limit.message);
+      }
+    }
+  }
+  EXPECT_GE(bounds, 7u);  // Mirrobane 1, Pellucer 2, Wembrel 2, Quenrow 2
+}
+
+TEST(ToolSweep, EndsAreExactAndSummaryReportsTheRange) {
+  const ToolRun r =
+      tool({"sweep", "Wembrel", "--csv", "--precision", "17", "--points", "7", "--summary"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto rows = csv_rows(r.out);
+  ASSERT_EQ(rows.size(), 7u);
+  EXPECT_EQ(rows.front()[0], 1.0);
+  EXPECT_EQ(rows.back()[0], 500.0);
+  for (size_t i = 1; i < rows.size(); ++i) {
+    EXPECT_NEAR(rows[i][0] / rows[i - 1][0], std::pow(500.0, 1.0 / 6.0), 1e-12);  // log spacing
+    EXPECT_EQ(rows[i][1], direct("Wembrel", {rows[i][0]}));
+  }
+  // With CSV on standard output, the summary goes to standard error.
+  EXPECT_EQ(r.err.rfind("Wembrel: T from 1 to 500 K (log), 7 points; rho from ", 0), 0u) << r.err;
+  // --set, --arg and a linear range.
+  const ToolRun m = tool({"sweep", "Pellucer", "--arg", "m", "--from", "-1", "--to", "1",
+                          "--points", "3", "--set", "T=50", "--csv"});
+  ASSERT_EQ(m.status, 0) << m.err;
+  const auto m_rows = csv_rows(m.out);
+  EXPECT_EQ(m_rows[1][2], 0.0);
+  EXPECT_EQ(m_rows[0][2], -m_rows[2][2]);
+  // Past the accepted range the library's failure shows as in eval.
+  const ToolRun past =
+      tool({"sweep", "Wembrel", "--from", "1000", "--to", "1500", "--points", "3"});
+  EXPECT_EQ(past.status, 1);
+  EXPECT_NE(past.err.find("failed at point 2 (T=1500)"), std::string::npos) << past.err;
+}
+
+TEST(ToolSweep, PlotWritesANonEmptyFile) {
+  if (!materials_tool::plotting_available()) GTEST_SKIP() << "built without plotting";
+  for (const char* name : {"Daskelt", "Orvandel"}) {  // logarithmic and linear axes
+    const fs::path file = scratch(std::string(name) + ".svg");
+    fs::remove(file);
+    const ToolRun r =
+        tool({"sweep", name, "--plot", file.string(), "--output", scratch("sweep.txt").string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_TRUE(fs::exists(file));
+    EXPECT_GT(fs::file_size(file), 1000u);
+    std::ifstream svg(file);
+    const std::string text((std::istreambuf_iterator<char>(svg)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("<svg"), std::string::npos);
+  }
+  EXPECT_EQ(tool({"sweep", "Wembrel", "--plot", scratch("w.gif").string()}).status, 2);
+}
+
+TEST(ToolSweep, ProgressOnlyOnATerminalAndNeverInTheData) {
+  const std::string output = scratch("long.csv").string();
+  const std::vector<std::string> arguments = {"sweep", "Mirrobane", "--points", "1000001",
+                                              "--csv", "--output",  output};
+  const ToolRun quiet = tool(arguments, "", false);
+  ASSERT_EQ(quiet.status, 0) << quiet.err;
+  EXPECT_EQ(quiet.err, "");
+  const ToolRun shown = tool(arguments, "", true);
+  ASSERT_EQ(shown.status, 0);
+  EXPECT_NE(shown.err.find("Mirrobane: 100% of 1000001 points"), std::string::npos);
+  std::ifstream data(output);
+  size_t lines = 0;
+  for (std::string line; std::getline(data, line); ++lines) {
+    ASSERT_EQ(line.find('%'), std::string::npos) << line;
+  }
+  EXPECT_EQ(lines, 1000002u);
+  // A short sweep shows none, even on a terminal.
+  EXPECT_EQ(tool({"sweep", "Mirrobane", "--csv"}, "", true).err, "");
+}
+
+TEST(ToolLoop, DissipatesEnergyAndClosesAfterTheFirstCycle) {
+  std::string error;
+  const auto orvandel =
+      materials_tool::Library::open(testing_support::library_file("Orvandel"), error);
+  if (!orvandel) GTEST_SKIP() << error;
+  materials_tool::LoopSettings settings;
+  settings.cycles = 4;
+  materials_tool::LoopSamples samples;
+  materials_tool::LoopReport report;
+  ASSERT_EQ(materials_tool::run_loops(*orvandel, settings, samples, report), "");
+  ASSERT_EQ(samples.t.size(), size_t(settings.cycles * settings.steps_per_cycle + 1));
+  for (const auto* energies :
+       {&report.scalar_area, &report.alternating_energy, &report.rotating_energy}) {
+    ASSERT_EQ(energies->size(), size_t(settings.cycles));
+    for (double w : *energies) EXPECT_GT(w, 0);
+    // After the first cycle every cycle dissipates the same.
+    EXPECT_NEAR(energies->back() / (*energies)[1], 1.0, 1e-9);
+  }
+  EXPECT_LT(report.scalar_mismatch, 1e-9);
+  EXPECT_LT(report.alternating_mismatch, 1e-9);
+  EXPECT_LT(report.rotating_mismatch, 1e-9);
+  // B is odd in h for the alternating loop: half a cycle apart, B changes sign.
+  const size_t steps = size_t(settings.steps_per_cycle);
+  EXPECT_NEAR(samples.B[2 * steps + steps / 4], -samples.B[2 * steps + 3 * steps / 4], 1e-9);
+
+  const ToolRun r =
+      tool({"loop", "--cycles", "3", "--csv", "--output", scratch("loop.csv").string()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("alternating h: energy dissipated per cycle "), std::string::npos) << r.out;
+}
+
+}  // namespace

@@ -1,0 +1,69 @@
+// What the tool knows about each host function: its arguments with names,
+// units and defaults, the range the library accepts, the range where its fit
+// means something physically, and how to sweep and plot it.
+#ifndef TOOLS_CATALOGUE_HPP
+#define TOOLS_CATALOGUE_HPP
+
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace materials_tool {
+
+constexpr double unbounded = std::numeric_limits<double>::infinity();
+
+// One end of the accepted range. A library refuses values past it with
+// `message`; `inclusive` says whether the bound itself is accepted.
+struct Limit {
+  double value = 0;
+  bool inclusive = true;
+  const char* message = nullptr;  // null: no limit on this side
+};
+
+struct Argument {
+  const char* name;
+  const char* unit;  // "-" for dimensionless
+  double default_value;
+  const char* meaning;
+  Limit lowest{}, highest{};
+  // Narrower than the accepted range where the fit stops being physics;
+  // -inf/+inf where every accepted value is meaningful.
+  double meaningful_from = -unbounded, meaningful_to = unbounded;
+  const char* meaningful_note = nullptr;
+};
+
+// The default sweep: which argument, over what, how spaced and plotted.
+struct SweepDefaults {
+  size_t argument;
+  double from, to;
+  bool log;         // logarithmic spacing and x axis
+  bool result_log;  // the result spans decades: logarithmic y axis
+};
+
+struct Entry {
+  const char* name;  // the host function name, also the library's name
+  const char* computes;
+  const char* result;
+  const char* result_unit;
+  std::vector<Argument> arguments;
+  SweepDefaults sweep;
+};
+
+const std::vector<Entry>& catalogue();
+
+// Null when the name is not a host function of the catalogue.
+const Entry* find_entry(const std::string& name);
+
+// Index of the argument called `name`, or -1.
+int argument_index(const Entry& entry, const std::string& name);
+
+// "0 <= T <= 1400", "-1 < k < 3", or "any".
+std::string accepted_range(const Argument& argument);
+
+// The first value past a limit in the direction the library refuses:
+// the bound itself when it is exclusive, the next double otherwise.
+double first_refused(const Limit& limit, bool upper);
+
+}  // namespace materials_tool
+
+#endif

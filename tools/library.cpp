@@ -1,0 +1,176 @@
+#include "library.hpp"
+
+#include <algorithm>
+#include <filesystem>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#include <unistd.h>
+#endif
+
+namespace materials_tool {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+#if defined(_WIN32)
+constexpr const char* library_prefix = "";
+constexpr const char* library_suffix = ".dll";
+#else
+constexpr const char* library_prefix = "lib";
+constexpr const char* library_suffix = ".so";
+#endif
+
+// Points handed to one eval call: small enough for frequent progress, large
+// enough that the per-call name and count tests cost nothing.
+constexpr size_t piece = size_t(1) << 16;
+
+}  // namespace
+
+std::string library_file_name(const std::string& function) {
+  return library_prefix + function + library_suffix;
+}
+
+std::string executable_dir() {
+#if defined(_WIN32)
+  char buffer[MAX_PATH];
+  const DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+  return fs::path(std::string(buffer, length)).parent_path().string();
+#else
+  std::error_code ignored;
+  return fs::read_symlink("/proc/self/exe", ignored).parent_path().string();
+#endif
+}
+
+bool names_a_file(const std::string& spec) {
+  const std::string extension = fs::path(spec).extension().string();
+  return spec.find_first_of("/\\") != std::string::npos || extension == ".so" ||
+         extension == ".dll";
+}
+
+std::string locate_library(const std::string& spec, const std::string& lib_dir,
+                           std::string& tried) {
+  std::vector<fs::path> candidates;
+  if (names_a_file(spec)) {
+    // Absolute, so that the loader takes this file and does not search its
+    // own path for the bare name.
+    candidates.push_back(fs::absolute(spec));
+  } else {
+    if (!lib_dir.empty()) candidates.push_back(fs::path(lib_dir) / library_file_name(spec));
+    // Next to the program, as in a build, or in lib/ beside its bin/, as
+    // installed.
+    const fs::path program_dir = executable_dir();
+    candidates.push_back(program_dir / library_file_name(spec));
+    candidates.push_back(program_dir.parent_path() / "lib" / library_file_name(spec));
+  }
+  tried.clear();
+  for (const fs::path& p : candidates) {
+    std::error_code ignored;
+    if (fs::is_regular_file(p, ignored)) return p.string();
+    tried += (tried.empty() ? "" : ", ") + p.string();
+  }
+  return {};
+}
+
+std::string function_from_file(const std::string& path) {
+  std::string stem = fs::path(path).stem().string();
+  const std::string prefix = "lib";
+  return stem.compare(0, prefix.size(), prefix) == 0 ? stem.substr(prefix.size()) : stem;
+}
+
+std::unique_ptr<Library> Library::open(const std::string& path, std::string& error) {
+#if defined(_WIN32)
+  void* handle = reinterpret_cast<void*>(LoadLibraryA(path.c_str()));
+  if (handle == nullptr) {
+    error = "cannot load " + path + " (Windows error " + std::to_string(GetLastError()) + ")";
+    return nullptr;
+  }
+#else
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) {
+    error = "cannot load " + path + ": " + dlerror();
+    return nullptr;
+  }
+#endif
+  std::unique_ptr<Library> library(new Library(handle, path));
+  library->get_last_error_ = reinterpret_cast<GetLastErrorFn>(library->symbol("getLastError"));
+  library->eval_ = reinterpret_cast<EvalFn>(library->symbol("eval"));
+  const auto init = reinterpret_cast<InitFn>(library->symbol("init"));
+  for (const char* name : {"init", "getLastError", "eval"}) {
+    if (library->symbol(name) == nullptr) {
+      error = path + " does not export " + name;
+      return nullptr;
+    }
+  }
+  init(nullptr);
+  return library;
+}
+
+Library::~Library() {
+#if defined(_WIN32)
+  FreeLibrary(reinterpret_cast<HMODULE>(handle_));
+#else
+  dlclose(handle_);
+#endif
+}
+
+void* Library::symbol(const char* name) const {
+#if defined(_WIN32)
+  return reinterpret_cast<void*>(GetProcAddress(reinterpret_cast<HMODULE>(handle_), name));
+#else
+  return dlsym(handle_, name);
+#endif
+}
+
+std::string Library::last_error() const {
+  const char* message = get_last_error_();
+  return message != nullptr ? message : "";
+}
+
+std::string Library::refusal(const std::string& function, size_t count) const {
+  // Valid arrays all the same, though an empty block reads none.
+  double unused = 0;
+  const std::vector<const double*> inputs(std::max<size_t>(count, 1), &unused);
+  if (eval(function.c_str(), static_cast<int32_t>(count), const_cast<const double**>(inputs.data()),
+           0, &unused) == 1)
+    return {};
+  const std::string message = last_error();
+  return message.empty() ? "refused without a message" : message;
+}
+
+Outcome evaluate(const Library& library, const std::string& function,
+                 const std::vector<std::vector<double>>& columns, std::vector<double>& outputs,
+                 const Progress& progress) {
+  const size_t total = columns.empty() ? 0 : columns[0].size();
+  const auto count = static_cast<int32_t>(columns.size());
+  outputs.assign(total, 0.0);
+  std::vector<const double*> inputs(columns.size());
+  auto eval_at = [&](size_t start, size_t size) {
+    for (size_t k = 0; k < columns.size(); ++k) inputs[k] = columns[k].data() + start;
+    return library.eval(function.c_str(), count, inputs.data(), static_cast<int32_t>(size),
+                        outputs.data() + start);
+  };
+  Outcome outcome;
+  for (size_t start = 0; start < total; start += piece) {
+    const size_t size = std::min(piece, total - start);
+    if (eval_at(start, size) == 0) {
+      outcome.failed = true;
+      outcome.message = library.last_error();
+      // [start, start + good) succeeds, [start, start + bad) fails.
+      size_t good = 0, bad = size;
+      while (bad - good > 1) {
+        const size_t middle = good + (bad - good) / 2;
+        (eval_at(start, middle) == 1 ? good : bad) = middle;
+      }
+      outcome.failing_index = start + good;
+      return outcome;
+    }
+    if (progress) progress(start + size, total);
+  }
+  return outcome;
+}
+
+}  // namespace materials_tool

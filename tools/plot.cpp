@@ -1,0 +1,153 @@
+#include "plot.hpp"
+
+#if defined(MATERIALS_TOOL_PLPLOT)
+
+#include <plplot.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+
+namespace materials_tool {
+
+namespace {
+
+// Colour map 0: white page, black frame and text, grey grid, then the
+// curves in a palette that stays apart for colour-blind readers.
+constexpr PLINT palette_red[] = {255, 0, 200, 0, 213, 0, 204, 230, 86};
+constexpr PLINT palette_green[] = {255, 0, 200, 114, 94, 158, 121, 159, 180};
+constexpr PLINT palette_blue[] = {255, 0, 200, 178, 0, 115, 167, 0, 233};
+constexpr PLINT palette_size = PLINT(sizeof palette_red / sizeof palette_red[0]);
+constexpr PLINT frame_colour = 1, grid_colour = 2, first_curve_colour = 3;
+constexpr PLINT curve_colours = palette_size - first_curve_colour;
+
+bool device_available(const std::string& device) {
+  // The caller provides the arrays; count goes in as their size.
+  const char* menu_array[128];
+  const char* name_array[128];
+  const char** menus = menu_array;
+  const char** names = name_array;
+  int count = 128;
+  plgDevs(&menus, &names, &count);
+  return std::find(names, names + count, device) != names + count;
+}
+
+// "A/m^2" as PLplot text: the exponent raised.
+std::string label(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '^' && i + 1 < text.size()) {
+      out += "#u";
+      out += text[++i];
+      out += "#d";
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+struct Range {
+  double low = std::numeric_limits<double>::infinity();
+  double high = -std::numeric_limits<double>::infinity();
+  void add(double v) { low = std::min(low, v), high = std::max(high, v); }
+  // Whole decades on a logarithmic axis, a small margin on a linear one.
+  void finish(bool log) {
+    if (log) {
+      low = std::floor(low), high = std::ceil(high);
+      if (high == low) high = low + 1;
+    } else {
+      const double margin = high > low ? 0.04 * (high - low) : std::max(std::fabs(low), 1.0);
+      low -= margin, high += margin;
+    }
+  }
+};
+
+}  // namespace
+
+bool plotting_available() { return true; }
+
+std::string draw(const Figure& figure, const std::string& file) {
+  const std::string extension = std::filesystem::path(file).extension().string();
+  const std::string device = extension == ".svg" ? "svg" : extension == ".png" ? "pngcairo" : "";
+  if (device.empty()) return "plot files end in .svg or .png: " + file;
+  if (!device_available(device))
+    return "PLplot's " + device + " driver is not installed (plot to .svg instead)";
+  // PLplot ends the program on a file it cannot open: find out first.
+  if (!std::ofstream(file)) return "cannot write " + file;
+
+  // What the axes show: log10 of the data on a logarithmic axis.
+  std::vector<Series> shown;
+  Range x_range, y_range;
+  for (const Series& s : figure.series) {
+    Series kept{s.label, {}, {}};
+    for (size_t i = 0; i < s.x.size(); ++i) {
+      double x = s.x[i], y = s.y[i];
+      if (figure.log_x) x = x > 0 ? std::log10(x) : NAN;
+      if (figure.log_y) y = y > 0 ? std::log10(y) : NAN;
+      if (!std::isfinite(x) || !std::isfinite(y)) continue;
+      kept.x.push_back(x), kept.y.push_back(y);
+      x_range.add(x), y_range.add(y);
+    }
+    if (!kept.x.empty()) shown.push_back(std::move(kept));
+  }
+  if (shown.empty()) return "nothing to plot: no point the axes can show";
+  x_range.finish(figure.log_x);
+  y_range.finish(figure.log_y);
+
+  plsdev(device.c_str());
+  plsfnam(file.c_str());
+  plspage(0, 0, 960, 640, 0, 0);
+  plscmap0(palette_red, palette_green, palette_blue, palette_size);
+  plinit();
+  pladv(0);
+  plvpor(0.12, 0.95, 0.12, 0.82);  // room above for the title and an axis' "(x10^n)"
+  plwind(x_range.low, x_range.high, y_range.low, y_range.high);
+  const std::string x_log = figure.log_x ? "l" : "", y_log = figure.log_y ? "l" : "";
+  plcol0(grid_colour);
+  plbox(("g" + x_log).c_str(), 0, 0, ("g" + y_log).c_str(), 0, 0);
+  plcol0(frame_colour);
+  plbox(("bcnst" + x_log).c_str(), 0, 0, ("bcnstv" + y_log).c_str(), 0, 0);
+  pllab(label(figure.x_title).c_str(), label(figure.y_title).c_str(), "");
+  plmtex("t", 4.5, 0.5, 0.5, figure.title.c_str());
+  plwidth(2.0);
+  std::vector<PLINT> options, colours, styles;
+  std::vector<PLFLT> widths;
+  std::vector<const char*> texts;
+  for (size_t s = 0; s < shown.size(); ++s) {
+    const PLINT colour = first_curve_colour + PLINT(s) % curve_colours;
+    plcol0(colour);
+    plline(PLINT(shown[s].x.size()), shown[s].x.data(), shown[s].y.data());
+    options.push_back(PL_LEGEND_LINE), colours.push_back(colour), styles.push_back(1);
+    widths.push_back(2.0), texts.push_back(shown[s].label.c_str());
+  }
+  if (shown.size() > 1) {
+    PLFLT width = 0, height = 0;
+    const std::vector<PLINT> text_colours(shown.size(), frame_colour);
+    pllegend(&width, &height, PL_LEGEND_BACKGROUND | PL_LEGEND_BOUNDING_BOX,
+             PL_POSITION_TOP | PL_POSITION_LEFT | PL_POSITION_INSIDE, 0.02, 0.02, 0.08, 0,
+             frame_colour, 1, 0, 0, PLINT(shown.size()), options.data(), 1.0, 0.8, 2.0, 0.0,
+             text_colours.data(), texts.data(), nullptr, nullptr, nullptr, nullptr, colours.data(),
+             styles.data(), widths.data(), nullptr, nullptr, nullptr, nullptr);
+  }
+  plend();
+  return {};
+}
+
+}  // namespace materials_tool
+
+#else
+
+namespace materials_tool {
+
+bool plotting_available() { return false; }
+
+std::string draw(const Figure&, const std::string&) {
+  return "this build of the tool has no plotting (PLplot was not found)";
+}
+
+}  // namespace materials_tool
+
+#endif

@@ -1,0 +1,45 @@
+// Numbers in and out: exact, locale-free conversions, CSV rows, and the
+// aligned or CSV tables the tool prints.
+#ifndef TOOLS_TABLE_HPP
+#define TOOLS_TABLE_HPP
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace materials_tool {
+
+// `precision` significant digits; 17 round-trips every double. 0: the
+// shortest text that reads back as the same double.
+std::string format_number(double value, int precision = 0);
+
+// The whole field as a double (surrounding blanks allowed, "inf" and "nan"
+// too), or nothing.
+std::optional<double> parse_number(const std::string& field);
+
+// Comma-separated fields with surrounding blanks and a trailing CR removed.
+std::vector<std::string> split_fields(const std::string& line);
+
+// Rows read from CSV: the header's names (empty without a header; a first
+// row that is not all numbers is the header) and the numeric rows.
+struct CsvInput {
+  std::vector<std::string> header;
+  std::vector<std::vector<double>> rows;
+};
+
+// Reads CSV; on a row that is not numbers, or whose width differs from the
+// first row's, returns nothing and says where in `error`.
+std::optional<CsvInput> read_csv(std::istream& in, std::string& error);
+
+// Columns of equal length under their titles, `rows` of them, as CSV or
+// right-aligned in blank-separated columns.
+struct Table {
+  std::vector<std::string> titles;
+  std::vector<const std::vector<double>*> columns;
+};
+void write_table(std::ostream& out, const Table& table, size_t rows, bool csv, int precision);
+
+}  // namespace materials_tool
+
+#endif

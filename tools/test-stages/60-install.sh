@@ -1,0 +1,97 @@
+# Install and packages, as a user meets them: installs the Linux build into a
+# scratch prefix, makes the Linux .tar.gz and the Windows .zip and checks what
+# each carries; runs each host program from its tree; then builds and runs
+# the programs in tests/consumer that link Orvandel: with CMake against the
+# installed prefix and against the unpacked zip (MinGW, under wine), and from
+# C with pkg-config against the unpacked .tar.gz. The archives are unpacked
+# elsewhere than they were built, so they must work wherever they lie.
+source "$(dirname "$0")/../lib.sh"
+cd "$repo"
+need_build_packages
+need_packages pkgconf
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+packages=$scratch/packages
+libraries="Orvandel Tamsery Quenrow Daskelt Mirrobane Pellucer Wembrel"
+docs="share/doc/MaterialLibraries/README.md share/doc/MaterialLibraries/LICENSE"
+
+# check_archive ARCHIVE ENTRY... : every entry, below the archive's top
+# folder, must be in it.
+check_archive() {
+  local archive=$1 listing entry missing=0
+  shift
+  listing=$(cmake -E tar tf "$archive" | sed 's|^[^/]*/||')
+  for entry in "$@"; do
+    grep -qxF "$entry" <<<"$listing" || { echo "$(basename "$archive") lacks $entry" >&2; missing=1; }
+  done
+  [ $missing -eq 0 ] && echo "$(basename "$archive"): all $# expected files"
+  return $missing
+}
+
+# unpack ARCHIVE DIR : extracts the archive into DIR, prints its top folder.
+unpack() {
+  mkdir "$2"
+  cmake -E chdir "$2" cmake -E tar xf "$1"
+  echo "$2"/*
+}
+
+echo "-- Linux: install and .tar.gz"
+cmake --preset ci >/dev/null
+cmake --build --preset ci -j "$jobs"
+prefix=$scratch/prefix
+cmake --install build/ci --prefix "$prefix" >/dev/null
+# What is installed is what the tests checked, byte for byte.
+for l in $libraries; do cmp "build/ci/bin/lib$l.so" "$prefix/lib/lib$l.so"; done
+# The installed host program finds the installed libraries by name.
+"$prefix/bin/materials" eval Mirrobane 77 >/dev/null
+cpack --config build/ci/CPackConfig.cmake -B "$packages"
+linux_files="bin/materials include/orvandel.h lib/pkgconfig/orvandel.pc
+  lib/cmake/Orvandel/OrvandelConfig.cmake lib/cmake/Orvandel/OrvandelTargets.cmake $docs"
+for l in $libraries; do linux_files+=" lib/lib$l.so"; done
+# shellcheck disable=SC2086
+check_archive "$packages"/*.tar.gz $linux_files
+
+echo "-- Windows: .zip"
+need_packages googletest g++-mingw-w64-x86-64-posix
+cmake --preset windows >/dev/null
+cmake --build --preset windows -j "$jobs"
+cpack --config build/windows/CPackConfig.cmake -B "$packages"
+windows_files="bin/materials.exe include/orvandel.h lib/libOrvandel.dll.a $docs"
+for l in $libraries; do windows_files+=" lib/$l.dll"; done
+# shellcheck disable=SC2086
+check_archive "$packages"/*.zip $windows_files
+# The unpacked zip's host program runs its libraries, on a Windows without
+# MinGW: wine, in a prefix of its own.
+need_packages wine64
+windows_root=$(unpack "$packages"/*.zip "$scratch/windows")
+for l in $libraries; do cmp "build/windows/bin/$l.dll" "$windows_root/lib/$l.dll"; done
+export WINEDEBUG=-all WINEPREFIX=$scratch/wineprefix
+/usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
+/usr/lib/wine/wine64 "$windows_root/bin/materials.exe" eval Mirrobane 77 >/dev/null
+/usr/lib/wine/wineserver -w   # gone before its prefix is removed
+
+echo "-- CMake consumer, installed prefix"
+consumer=$scratch/cmake-consumer
+cmake -S tests/consumer -B "$consumer" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+cmake --build "$consumer" -j "$jobs"
+ctest --test-dir "$consumer" --output-on-failure --no-tests=error
+
+echo "-- CMake consumer, unpacked zip (MinGW, run under wine)"
+consumer=$scratch/cmake-consumer-windows
+cmake -S tests/consumer -B "$consumer" -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64-x86_64.cmake" \
+  -DOrvandel_DIR="$windows_root/lib/cmake/Orvandel" >/dev/null
+cmake --build "$consumer" -j "$jobs"
+# Orvandel.dll stays in the zip's lib/, as a user's program would find it.
+WINEPATH="Z:${windows_root//\//\\}\\lib" ctest --test-dir "$consumer" --output-on-failure --no-tests=error
+WINEPREFIX=$consumer/wineprefix /usr/lib/wine/wineserver -w
+
+echo "-- C consumer with pkg-config, unpacked archive"
+linux_root=$(unpack "$packages"/*.tar.gz "$scratch/linux")
+# Only the unpacked archive, never a pkg-config file installed on the system.
+export PKG_CONFIG_LIBDIR=$linux_root/lib/pkgconfig
+libdir=$(pkg-config --variable=libdir orvandel)
+# shellcheck disable=SC2046
+cc -std=c99 -Wall -Wextra -Wpedantic -Werror $(pkg-config --cflags orvandel) \
+  tests/consumer/consumer.c $(pkg-config --libs orvandel) -Wl,-rpath,"$libdir" \
+  -o "$scratch/c-consumer"
+"$scratch/c-consumer"
