@@ -1,5 +1,6 @@
 // The frame of eval, written once: the name test, the count test, the walk
-// over the block, the point tests, the store and the output tests. A library
+// over the block (in the default floating-point environment, whatever the
+// host has set), the point tests, the store and the output tests. A library
 // supplies one Law type describing its row of the frame:
 //
 //   struct Law {
@@ -22,13 +23,15 @@
 #include <cstdint>
 #include <cstring>
 
+#include "fp_environment.hpp"
 #include "material_api.h"
 
 namespace material {
 
 // The library's error slot: null at load, written only by a failing eval.
-// Atomic because concurrent calls on one library may fail at once.
-extern std::atomic<const char*> error;
+// Atomic because concurrent calls on one library may fail at once. Its
+// definition is constant-initialized: no static constructor.
+extern std::atomic<const char*> error;  // NOLINT(bugprone-dynamic-static-initializers)
 
 inline constexpr char output_is_nan[] = "Output is nan";
 inline constexpr char output_is_inf[] = "Output is inf";
@@ -62,6 +65,7 @@ int32_t eval_block(const char* function_name, int32_t argument_count,
   if (std::strcmp(function_name, Law::host_name) != 0) return fail(Law::name_message);
   if (argument_count != Law::argument_count) return fail(Law::count_message);
   if (block_size <= 0) return 1;
+  const DefaultFpEnvironment environment;  // restored on every return below
   Law law;
   for (int32_t i = 0; i < block_size; ++i) {
     double value;
