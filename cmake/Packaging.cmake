@@ -1,0 +1,56 @@
+# What `cmake --install` lays out, the files a program uses to link Orvandel,
+# and the archives CPack makes: a .tar.gz of a Linux build, a .zip of a
+# Windows build.
+#
+#   lib/                      the seven libraries (a host loads them by path)
+#   lib/cmake/Orvandel/       find_package(Orvandel) -> Orvandel::Orvandel
+#   lib/pkgconfig/orvandel.pc pkg-config --cflags --libs orvandel
+#   include/                  Orvandel's header
+#   bin/                      the host program
+#   share/doc/<project>/      README (with the table of libraries), LICENSE
+#
+# Both package files find the prefix relative to where they lie, so an
+# unpacked archive works wherever it is put. The add_material_library rule
+# installs each library; this file adds the rest once every target exists.
+include(CMakePackageConfigHelpers)
+
+if(TARGET materials)
+  install(TARGETS materials RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+
+install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+# Orvandel is also a library programs link; the host-only libraries are not.
+if(TARGET Orvandel)
+  set(orvandel_cmake_dir ${CMAKE_INSTALL_LIBDIR}/cmake/Orvandel)
+  install(EXPORT OrvandelTargets NAMESPACE Orvandel::
+    DESTINATION ${orvandel_cmake_dir})
+  configure_package_config_file(cmake/OrvandelConfig.cmake.in
+    ${PROJECT_BINARY_DIR}/OrvandelConfig.cmake
+    INSTALL_DESTINATION ${orvandel_cmake_dir})
+  # 0.x: a new minor version may change the interface.
+  write_basic_package_version_file(${PROJECT_BINARY_DIR}/OrvandelConfigVersion.cmake
+    COMPATIBILITY SameMinorVersion)
+  install(FILES ${PROJECT_BINARY_DIR}/OrvandelConfig.cmake
+    ${PROJECT_BINARY_DIR}/OrvandelConfigVersion.cmake
+    DESTINATION ${orvandel_cmake_dir})
+
+  # pkg-config file: prefix relative to ${pcfiledir}.
+  set(pkgconfig_dir ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+  file(RELATIVE_PATH pkgconfig_to_prefix /${pkgconfig_dir} /)
+  string(REGEX REPLACE "/$" "" pkgconfig_to_prefix ${pkgconfig_to_prefix})
+  configure_file(cmake/orvandel.pc.in ${PROJECT_BINARY_DIR}/orvandel.pc @ONLY)
+  install(FILES ${PROJECT_BINARY_DIR}/orvandel.pc DESTINATION ${pkgconfig_dir})
+else()
+  message(STATUS "No Orvandel in this tree: no CMake or pkg-config package")
+endif()
+
+set(CPACK_PACKAGE_VENDOR "the material libraries authors")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+  "Material-function libraries for finite-element simulation hosts")
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+else()
+  set(CPACK_GENERATOR TGZ)
+endif()
+include(CPack)
