@@ -1,8 +1,12 @@
 # Flags and the one function that turns a source into a host-loadable library.
+include(GNUInstallDirs)
 
 # Rounding is fixed by the order of operations written in the sources: no
 # contraction into fused multiply-adds, no fast-math, no host-specific ISA.
-set(MATERIAL_FP_FLAGS -ffp-contract=off -fno-fast-math)
+# Every pow is the maths library's: the compiler would otherwise turn
+# pow(x, 2.0) into x * x, which can differ from it in the last bit, and only
+# when optimising.
+set(MATERIAL_FP_FLAGS -ffp-contract=off -fno-fast-math -fno-builtin-pow)
 
 set(MATERIAL_WARNING_FLAGS
   -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion
@@ -25,31 +29,97 @@ set(MATERIAL_LIBRARY_FLAGS
   -fno-exceptions -fno-rtti -fno-threadsafe-statics
   -fvisibility=hidden -fvisibility-inlines-hidden)
 
+# MATERIAL_SANITIZE (address,undefined or thread, say) instruments every
+# target, libraries, tests and tools alike, since a sanitizer has to see the
+# whole process. Nothing recovers: the first report fails the run.
+set(MATERIAL_SANITIZE "" CACHE STRING "Sanitizers for every target (-fsanitize=)")
+if(MATERIAL_SANITIZE)
+  add_compile_options(-fsanitize=${MATERIAL_SANITIZE} -fno-sanitize-recover=all
+    -fno-omit-frame-pointer -g)
+  add_link_options(-fsanitize=${MATERIAL_SANITIZE})
+endif()
+
 set_property(GLOBAL PROPERTY MATERIAL_LIBRARIES "")
 
-# add_material_library(Name SOURCES src... EXPORTS sym...)
+# MinGW-w64 links its own x87 versions of pow, exp, log and sqrt in place of
+# msvcrt's. Their results follow the caller's x87 precision control, which is
+# 53 bits in a typical Windows host and 64 in a MinGW program, so one DLL
+# would give different values in different hosts. An import library for
+# these names takes them from msvcrt.dll, as log10 already is. The test
+# programs link it too, so that they compute with the same functions.
+if(WIN32)
+  set(msvcrt_math ${CMAKE_BINARY_DIR}/msvcrt_math)
+  file(CONFIGURE OUTPUT ${msvcrt_math}.def
+    CONTENT "LIBRARY msvcrt.dll\nEXPORTS\n  pow\n  exp\n  log\n  sqrt\n")
+  add_custom_command(OUTPUT ${msvcrt_math}.a
+    COMMAND ${CMAKE_DLLTOOL} -d ${msvcrt_math}.def -l ${msvcrt_math}.a
+    DEPENDS ${msvcrt_math}.def VERBATIM)
+  add_custom_target(msvcrt_math_import DEPENDS ${msvcrt_math}.a)
+  add_library(msvcrt_math INTERFACE)
+  target_link_libraries(msvcrt_math INTERFACE ${msvcrt_math}.a)
+  add_dependencies(msvcrt_math msvcrt_math_import)
+endif()
+
+# add_material_library(Name [LINKABLE PUBLIC_INCLUDE_DIR dir] SOURCES src...
+#                      EXPORTS sym...)
 # Builds libName.so (Name.dll on Windows) from the sources and the shared
-# frame in common/, exporting exactly the listed symbols.
+# frame in common/, exporting exactly the listed symbols. A host only loads
+# it; LINKABLE also lets programs link it: a shared library whose SONAME is
+# its file name, with an import library on Windows and the public headers in
+# dir. Its own calls to its exported functions bind inside the library, so a
+# program's symbol of the same name cannot capture them.
 function(add_material_library name)
-  cmake_parse_arguments(PARSE_ARGV 1 ARG "" "" "SOURCES;EXPORTS")
-  add_library(${name} MODULE ${ARG_SOURCES})
+  cmake_parse_arguments(PARSE_ARGV 1 ARG "LINKABLE" "PUBLIC_INCLUDE_DIR" "SOURCES;EXPORTS")
+  if(ARG_LINKABLE)
+    add_library(${name} SHARED ${ARG_SOURCES})
+    target_include_directories(${name} PUBLIC
+      $<BUILD_INTERFACE:${ARG_PUBLIC_INCLUDE_DIR}> $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+    if(NOT WIN32)
+      target_compile_options(${name} PRIVATE -fno-semantic-interposition)
+      target_link_options(${name} PRIVATE -Wl,-Bsymbolic)
+    endif()
+  else()
+    add_library(${name} MODULE ${ARG_SOURCES})
+  endif()
   target_link_libraries(${name} PRIVATE material_frame)
   target_compile_options(${name} PRIVATE
     ${MATERIAL_FP_FLAGS} ${MATERIAL_WARNING_FLAGS} ${MATERIAL_LIBRARY_FLAGS})
   # Linking as C keeps libstdc++ out of the needed libraries.
   set_target_properties(${name} PROPERTIES LINKER_LANGUAGE C)
   if(WIN32)
+    # Name.dll with exactly the listed exports, undecorated, importing only
+    # KERNEL32 and msvcrt: libgcc is linked in, nothing else is exported.
+    list(JOIN ARG_EXPORTS "\n  " export_list)
+    set(def ${CMAKE_CURRENT_BINARY_DIR}/${name}.def)
+    file(CONFIGURE OUTPUT ${def} CONTENT "EXPORTS\n  ${export_list}\n")
+    target_sources(${name} PRIVATE ${def})
     set_target_properties(${name} PROPERTIES PREFIX "")
-    target_link_options(${name} PRIVATE -static-libgcc)
+    target_link_options(${name} PRIVATE -static-libgcc -Wl,--exclude-all-symbols)
+    target_link_libraries(${name} PRIVATE msvcrt_math)
   else()
     list(JOIN ARG_EXPORTS "; " export_list)
     set(map ${CMAKE_CURRENT_BINARY_DIR}/${name}.map)
     file(CONFIGURE OUTPUT ${map}
       CONTENT "{\n  global: ${export_list};\n  local: *;\n};\n")
-    target_link_options(${name} PRIVATE
-      -Wl,--version-script=${map} -Wl,--no-undefined -Wl,--as-needed)
+    target_link_options(${name} PRIVATE -Wl,--version-script=${map} -Wl,--as-needed)
+    # clang leaves a library's sanitizer symbols to the program's runtime.
+    if(NOT MATERIAL_SANITIZE)
+      target_link_options(${name} PRIVATE -Wl,--no-undefined)
+    endif()
     set_target_properties(${name} PROPERTIES LINK_DEPENDS ${map})
     target_link_libraries(${name} PRIVATE m)
+  endif()
+  # Every library goes to lib/, where a host loads it by path, on Windows
+  # too. A linkable one also installs its headers and joins the export set
+  # of its CMake package.
+  if(ARG_LINKABLE)
+    install(TARGETS ${name} EXPORT ${name}Targets
+      LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+      RUNTIME DESTINATION ${CMAKE_INSTALL_LIBDIR}
+      ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+    install(DIRECTORY ${ARG_PUBLIC_INCLUDE_DIR}/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+  else()
+    install(TARGETS ${name} LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
   endif()
   set_property(GLOBAL APPEND PROPERTY MATERIAL_LIBRARIES ${name})
 endfunction()

@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <limits>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -85,18 +84,6 @@ const std::vector<ContractRow>& all_rows() {
         {{{77, 0.001, 300}}, 1, "Output is inf", true}}},
   };
   return rows;
-}
-
-// The rows of the libraries this build made (a ';'-separated list from CMake).
-std::vector<ContractRow> built_rows() {
-  std::vector<ContractRow> built;
-  std::stringstream names(MATERIAL_LIBRARIES);
-  for (std::string name; std::getline(names, name, ';');) {
-    for (const ContractRow& row : all_rows()) {
-      if (name == row.library) built.push_back(row);
-    }
-  }
-  return built;
 }
 
 class Contract : public ::testing::TestWithParam<ContractRow> {
@@ -211,7 +198,7 @@ TEST_P(Contract, ReturnTestYaml) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(, Contract, ::testing::ValuesIn(built_rows()),
+INSTANTIATE_TEST_SUITE_P(, Contract, ::testing::ValuesIn(testing_support::built_rows(all_rows())),
                          [](const auto& p) { return std::string(p.param.library); });
 
 }  // namespace

@@ -5,6 +5,7 @@
 #define TESTS_LOADED_LIBRARY_HPP
 
 #include <cstdint>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -115,6 +116,22 @@ inline BlockResult eval_point(const LoadedLibrary& library, const std::vector<do
   for (double a : args) columns.push_back({a});
   return eval_block(library, columns);
 }
+
+#ifdef MATERIAL_LIBRARIES
+// The rows of a per-library table whose library this build made, in the
+// order of MATERIAL_LIBRARIES (a ';'-separated list from CMake).
+template <class Row>
+std::vector<Row> built_rows(const std::vector<Row>& all) {
+  std::vector<Row> built;
+  std::stringstream names(MATERIAL_LIBRARIES);
+  for (std::string name; std::getline(names, name, ';');) {
+    for (const Row& row : all) {
+      if (name == row.library) built.push_back(row);
+    }
+  }
+  return built;
+}
+#endif
 
 }  // namespace testing_support
 
