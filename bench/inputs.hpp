@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "orvandel.h"
+
 namespace bench {
 
 // One column per argument, `pool` points.
@@ -53,6 +55,64 @@ inline const std::vector<double>& iron_table_H() {
       99740.0,  120960.0, 141210.0, 169600.0, 212170.0, 283130.0, 339890.0, 425040.0, 566950.0,
       850760.0, 1702300.0, 2128000.0, 2837700.0, 3405100.0, 4256700.0};
   return H;
+}
+
+inline const std::vector<double>& iron_table_B() {
+  static const std::vector<double> B = {
+      0.0,    0.8,    1.2,    1.4,    1.5,    1.55,   1.6,    1.65,   1.7,    1.75,   1.8,
+      1.85,   1.9,    2.0,    2.05,   2.1,    2.15,   2.2,    2.249,  2.275,  2.3,    2.3443,
+      2.3996, 2.4905, 2.5627, 2.6706, 2.8498, 3.2074, 4.2782, 4.8134, 5.7052, 6.4186, 7.4887};
+  return B;
+}
+
+// Arguments of the model functions, one per call, cycled.
+constexpr size_t model_pool = 4096;
+
+// 64 cells of a vector hysteresis model of electrical steel (fields in A/m,
+// times in s): play radii up to 400 A/m, weights summing to 0.9, histories
+// and applied fields of a few hundred A/m in every direction.
+struct Cells {
+  std::vector<Vec3> hrev_prev, h_ref, h;
+  std::vector<double> weight, chi, hc_max, tau_c, tau;
+  double dt = 1e-4, cell_fraction = 0.9;
+};
+inline Vec3 random_field(double magnitude) {
+  return {uniform(-magnitude, magnitude), uniform(-magnitude, magnitude),
+          uniform(-magnitude, magnitude)};
+}
+inline const Cells& cells() {
+  static const Cells c = [] {
+    Cells m;
+    for (int k = 0; k < 64; ++k) {
+      m.hrev_prev.push_back(random_field(300));
+      m.h_ref.push_back(random_field(300));
+      m.weight.push_back(0.9 / 64);
+      m.chi.push_back(k == 0 ? 0.0 : 400.0 * k / 63);
+      m.hc_max.push_back(k == 0 ? 0.0 : 50.0);
+      m.tau_c.push_back(k == 0 ? 0.0 : 1e-5);
+      m.tau.push_back(1e-5);
+    }
+    for (size_t i = 0; i < model_pool; ++i) m.h.push_back(random_field(600));
+    return m;
+  }();
+  return c;
+}
+
+// Current densities for the field law, both sides of the tape's threshold,
+// in every direction.
+inline const std::vector<Vec3>& currents() {
+  static const std::vector<Vec3> J = [] {
+    std::vector<Vec3> v;
+    const double jth = Tape::threshold();
+    for (size_t i = 0; i < model_pool; ++i) {
+      const double r = uniform(0.5, 1.5) * jth;
+      const double theta = uniform(0, 3.14159), phi = uniform(0, 6.28318);
+      v.push_back({r * std::sin(theta) * std::cos(phi), r * std::sin(theta) * std::sin(phi),
+                   r * std::cos(theta)});
+    }
+    return v;
+  }();
+  return J;
 }
 
 inline Columns inputs_for(const std::string& library) {

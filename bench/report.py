@@ -6,6 +6,9 @@ import subprocess
 import sys
 
 LIBRARIES = ["Orvandel", "Tamsery", "Quenrow", "Daskelt", "Mirrobane", "Pellucer", "Wembrel"]
+# Libraries without a maths-library floor, measured against a plain loop.
+COMPARATORS = [("Tamsery", "Tamsery_linear_scan", "linear scan of the table"),
+               ("Orvandel", "Orvandel_j_rev_per_point", "exported j_rev per point")]
 
 
 def cpu_name():
@@ -21,16 +24,22 @@ def cpu_name():
 def main(eval_json, numpy_json, compiler):
     runs = json.load(open(eval_json))["benchmarks"]
     numpy = json.load(open(numpy_json))
+    # With repetitions, the medians stand for each benchmark.
+    medians = [r for r in runs if r.get("aggregate_name") == "median"]
+    if medians:
+        runs = [dict(r, name=r["run_name"]) for r in medians]
     ns = {r["name"]: r["ns_per_point"] for r in runs if "ns_per_point" in r}
     version = subprocess.run([compiler, "--version"], capture_output=True, text=True).stdout
     out = ["# Benchmarks", "",
            "Written by `bench/run-benchmarks`; ns per point, lower is better.", "",
            f"- CPU: {cpu_name()} ({platform.machine()})",
            f"- Compiler: {version.splitlines()[0] if version else compiler}",
-           "- Library flags: `-O2 -ffp-contract=off -fno-fast-math`",
+           "- Library flags: `-O2 -ffp-contract=off -fno-fast-math -fno-builtin-pow`",
            "- Floor: only the maths-library calls (pow, exp, log10, sqrt) that depend on the"
            " point, once each; Tamsery and Orvandel make none.",
-           "- NumPy: the same fits vectorised over 10^5 points, best of 7.", "",
+           "- NumPy: the same fits vectorised over 10^5 points, best of 7.",
+           "- Each figure is the median of the repetitions, run in random interleaving"
+           " so that the load of a shared machine spreads over all of them.", "",
            "## eval at block 4096 against its floor and NumPy", "",
            "| Library | eval ns/point | floor ns/point | eval/floor | NumPy ns/point | NumPy/eval |",
            "|---|---|---|---|---|---|"]
@@ -42,6 +51,12 @@ def main(eval_json, numpy_json, compiler):
         n = numpy.get(lib)
         out.append(f"| {lib} | {e:.2f} | {f'{f:.2f}' if f else '-'} | "
                    f"{f'{e / f:.2f}' if f else '-'} | {n:.2f} | {n / e:.1f} |")
+    differing = numpy.get("differing_from_libm")
+    if differing:
+        shares = ", ".join(f"{name} {share:.0%}" for name, share in differing.items())
+        out += ["", f"NumPy's own pow, exp and log10 differ from the C library's in the last bits"
+                f" at this share of points ({shares}): where it vectorises them it beats any"
+                " evaluation that must match the C library bit for bit."]
     out += ["", "## eval by block size (ns/point)", "",
             "| Library | 1 | 16 | 256 | 4096 | 65536 |", "|---|---|---|---|---|---|"]
     for lib in LIBRARIES:
@@ -55,12 +70,27 @@ def main(eval_json, numpy_json, compiler):
         two = ns.get(f"eval_threads/{lib}/4096/real_time/threads:2")
         if one and two:
             out.append(f"| {lib} | {one:.2f} | {two:.2f} | {one / two:.2f} |")
-    extra = [r for r in runs if r["name"].startswith(("model/", "scan/"))]
-    if extra:
-        out += ["", "## Model functions and comparators", "", "| Benchmark | ns per call |",
-                "|---|---|"]
-        for r in extra:
-            out.append(f"| {r['name']} | {r.get('ns_per_point', r['real_time']):.2f} |")
+    out += ["", "## A block of one point: the cost of the call", "",
+            "ns above the per-point cost at block 4096 (target: under 20).", "",
+            "| Library | block 1 ns | block 4096 ns/point | call overhead ns |", "|---|---|---|---|"]
+    for lib in LIBRARIES:
+        one, many = ns.get(f"eval/{lib}/1"), ns.get(f"eval/{lib}/4096")
+        if one and many:
+            out.append(f"| {lib} | {one:.2f} | {many:.2f} | {one - many:.2f} |")
+    out += ["", "## Against a plain implementation (block 4096, ns/point)", "",
+            "| Library | eval | comparator | comparator ns/point | comparator/eval |",
+            "|---|---|---|---|---|"]
+    for lib, comparator, what in COMPARATORS:
+        e, c = ns.get(f"eval/{lib}/4096"), ns.get(f"comparator/{comparator}/4096")
+        if e and c:
+            out.append(f"| {lib} | {e:.2f} | {what} | {c:.2f} | {c / e:.2f} |")
+    models = [r for r in runs if r["name"].startswith("model/") and "ns_per_call" in r]
+    if models:
+        out += ["", "## Model functions of Orvandel, called through their exported symbols", "",
+                "| Function | ns per call | ns per cell |", "|---|---|---|"]
+        for r in sorted(models, key=lambda r: (r["name"].split("/")[1], r["ns_per_call"])):
+            cell = f"{r['ns_per_cell']:.2f}" if "ns_per_cell" in r else "-"
+            out.append(f"| {r['name'][len('model/'):]} | {r['ns_per_call']:.2f} | {cell} |")
     print("\n".join(out))
 
 

@@ -52,6 +52,30 @@ class Point {
   int32_t index_;
 };
 
+// Working values that depend only on parameters which usually repeat from
+// point to point (one material per block): formed again only when the
+// parameters change. Keyed on their bits, never on ==: -0.0 and +0.0 can
+// give different values, and a NaN must neither match nor miss at random.
+// Parameters is a double or a struct of doubles, so it has no padding.
+template <class Parameters, class Derived>
+class RepeatCache {
+ public:
+  template <class Make>
+  const Derived& get(const Parameters& parameters, Make make) {
+    if (!valid_ || std::memcmp(&parameters, &key_, sizeof parameters) != 0) {
+      key_ = parameters;
+      value_ = make(parameters);
+      valid_ = true;
+    }
+    return value_;
+  }
+
+ private:
+  bool valid_ = false;
+  Parameters key_{};
+  Derived value_{};
+};
+
 // NaN first: a NaN must never be reported as an infinity.
 inline const char* output_test(double value) {
   if (value != value) return output_is_nan;

@@ -25,18 +25,26 @@ struct CopperResistivityFit {
   static constexpr double cross_power = 0.1661;
 };
 
-double thermal_conductivity(double T, double rrr) {
+// The terms that depend on RRR alone, kept while RRR repeats.
+struct ResidualTerms {
+  double beta, gamma;
+};
+ResidualTerms residual_terms(double rrr) {
   using F = CopperResistivityFit;
   const double beta = F::residual / rrr;
-  const double w0 = beta / T;
+  const double beta_r = beta / F::reference_beta;
+  return {beta, F::cross_scale / std::pow(beta_r, F::cross_power)};
+}
+
+double thermal_conductivity(double T, const ResidualTerms& r) {
+  using F = CopperResistivityFit;
+  const double w0 = r.beta / T;
   const double wi = (std::pow(T, F::intrinsic_power) * F::intrinsic_scale) /
                     (std::exp(-std::pow(F::knee_K / T, F::knee_power)) *
                          (std::pow(T, F::saturation_power) * F::saturation_scale) +
                      1.0);
-  const double beta_r = beta / F::reference_beta;
-  const double gamma = F::cross_scale / std::pow(beta_r, F::cross_power);
   const double sum = wi + w0;
-  const double wi0 = (gamma * (wi * w0)) / sum;
+  const double wi0 = (r.gamma * (wi * w0)) / sum;
   return 1.0 / (wi0 + sum);
 }
 
@@ -47,11 +55,13 @@ struct Daskelt {
   static constexpr const char* count_message = "Four arguments expected";
   static constexpr bool output_tests = true;
 
-  const char* evaluate(material::Point p, double& value) const {
+  const char* evaluate(material::Point p, double& value) {
     // The quotient first: only the ratio of the two inputs matters.
-    value = thermal_conductivity(p[0], p[1]) * (p[2] / p[3]);
+    const ResidualTerms& terms = residual.get(p[1], residual_terms);
+    value = thermal_conductivity(p[0], terms) * (p[2] / p[3]);
     return nullptr;
   }
+  material::RepeatCache<double, ResidualTerms> residual;
 };
 
 }  // namespace

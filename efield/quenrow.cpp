@@ -4,7 +4,6 @@
 // straight line of slope rho that meets the power law with the same slope.
 // E points along J.
 #include <cmath>
-#include <cstring>
 
 #include "eval_frame.hpp"
 
@@ -23,12 +22,25 @@ double threshold_current_density(double rho, double jc, double n, double ec) {
   return std::pow(1.0 / (n * ec), root) * (std::pow(jc, jc_power) * std::pow(rho, root));
 }
 
+// The working values of one law: a block usually holds one material, so
+// they are formed again only when the parameters change (four powers).
+struct LawTerms {
+  double jth;              // A/m^2
+  double power_exponent;   // n - 1
+  double power_scale;      // Ec/Jc
+  double threshold_field;  // Ec (Jth/Jc)^n, V/m
+};
+LawTerms law_terms(const FieldLaw& law) {
+  const double jth = threshold_current_density(law.rho, law.jc, law.n, law.ec);
+  return {jth, law.n - 1.0, law.ec / law.jc, std::pow(jth / law.jc, law.n) * law.ec};
+}
+
 // E = s J. At |J| = Jth the linear branch is taken; a NaN threshold or
 // norm fails the strict test and takes it too.
-double field_factor(const FieldLaw& law, double jth, double jx, double jy, double jz) {
+double field_factor(const FieldLaw& law, const LawTerms& t, double jx, double jy, double jz) {
   const double r = std::sqrt((jx * jx + jy * jy) + jz * jz);
-  if (jth > r) return std::pow(r / law.jc, law.n - 1.0) * (law.ec / law.jc);
-  return (std::pow(jth / law.jc, law.n) * law.ec + (r - jth) * law.rho) / r;
+  if (t.jth > r) return std::pow(r / law.jc, t.power_exponent) * t.power_scale;
+  return (t.threshold_field + (r - t.jth) * law.rho) / r;
 }
 
 constexpr char bad_component[] = "Component index must be 0, 1, or 2";
@@ -48,27 +60,13 @@ struct Quenrow {
     const double index = p[0];
     const double j[3] = {p[1], p[2], p[3]};
     const FieldLaw law{p[4], p[5], p[6], p[7]};
-    const double s = field_factor(law, threshold(law), j[0], j[1], j[2]);
+    const double s = field_factor(law, terms.get(law, law_terms), j[0], j[1], j[2]);
     if (!(index > -1.0 && index < 3.0)) return bad_component;
     value = s * j[static_cast<int>(index)];
     return nullptr;
   }
 
-  // A block usually holds one material: its threshold, three powers, is
-  // formed again only when the parameters change. Compared bit for bit, so
-  // -0.0 and each NaN count as values of their own and a result never
-  // depends on the points before it.
-  double threshold(const FieldLaw& law) {
-    if (!have_threshold || std::memcmp(&law, &last_law, sizeof law) != 0) {
-      last_law = law;
-      last_jth = threshold_current_density(law.rho, law.jc, law.n, law.ec);
-      have_threshold = true;
-    }
-    return last_jth;
-  }
-  bool have_threshold = false;
-  FieldLaw last_law{};
-  double last_jth = 0;
+  material::RepeatCache<FieldLaw, LawTerms> terms;
 };
 
 }  // namespace

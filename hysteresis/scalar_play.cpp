@@ -45,6 +45,9 @@ struct Orvandel {
   // NaN and infinities are results like any other here: stored, not failed.
   static constexpr bool output_tests = false;
 
+  // The share tau/(dt + tau) is not kept from point to point: the division
+  // pipelines with the rest, and testing whether tau and dt repeat costs as
+  // much as it saves.
   const char* evaluate(material::Point p, double& value) const {
     value = j_rev(p[0], p[1], p[2], p[3], p[4], p[5]);
     return nullptr;

@@ -32,25 +32,41 @@ static_assert(curve_points == 33);
 constexpr double mu0_mantissa = 12.56637061436;
 constexpr double mu0_exponent = -7.0;
 
+// The slope of each interval, (B[j+1] - B[j]) / (H[j+1] - H[j]) in T/(A/m):
+// the same correctly rounded quotient, formed once by the compiler.
+struct IntervalSlopes {
+  double of[curve_points - 1];
+};
+constexpr IntervalSlopes make_interval_slopes() {
+  IntervalSlopes s{};
+  for (int j = 0; j + 1 < curve_points; ++j)
+    s.of[j] = (curve[j + 1].B - curve[j].B) / (curve[j + 1].H - curve[j].H);
+  return s;
+}
+constexpr IntervalSlopes interval_slopes = make_interval_slopes();
+
 // H >= 0 or NaN. Every H from 0 to the last point equals a point or lies
-// strictly between two, so exactly one test holds at exactly one index.
-double scan_curve(double H, double saturation_slope) {
-  for (int j = 0; j < curve_points; ++j) {
-    const CurvePoint& p = curve[j];
-    if (H == p.H) return p.B;  // -0.0 meets the first point and gives +0.0
-    if (j + 1 < curve_points) {
-      const CurvePoint& q = curve[j + 1];
-      if (p.H < H && H < q.H) return (q.B - p.B) / (q.H - p.H) * (H - p.H) + p.B;
-    }
+// strictly between two, so exactly one interval holds it and the value
+// depends only on which: a binary search finds it in five steps without
+// branching, where a scan would test up to 33 points.
+double interpolate_curve(double H, double saturation_slope) {
+  if (!(H < last.H)) {
+    if (H == last.H) return last.B;
     if (H > last.H) return (H - last.H) * saturation_slope + last.B;
+    return H;  // only a NaN is left: pass it on
   }
-  return H;  // only a NaN meets no test: pass it on
+  int j = 0;  // curve[j].H <= H < curve[j + 1].H
+  for (int step = 16; step > 0; step /= 2)
+    if (curve[j + step].H <= H) j += step;
+  const CurvePoint& p = curve[j];
+  if (H == p.H) return p.B;  // -0.0 meets the first point and gives +0.0
+  return interval_slopes.of[j] * (H - p.H) + p.B;
 }
 
 // A magnetisation curve is odd in H; -inf gives -inf.
 double flux_density(double H, double saturation_slope) {
-  if (H < 0) return -scan_curve(-H, saturation_slope);
-  return scan_curve(H, saturation_slope);
+  if (H < 0) return -interpolate_curve(-H, saturation_slope);
+  return interpolate_curve(H, saturation_slope);
 }
 
 struct Tamsery {

@@ -70,6 +70,24 @@ TEST_F(Daskelt, InputsTwoAndThreeActOnlyThroughTheirQuotient) {
   }
 }
 
+TEST_F(Daskelt, EveryPointReadsItsOwnResidualRatio) {
+  // RRR changes, returns and repeats within one block: terms of an RRR kept
+  // from an earlier point would show.
+  const std::vector<double> T = {4, 20, 77, 4, 4, 300, 10, 10};
+  const std::vector<double> rrr = {100, 100, 3, 3, 2000, 100, 2000, 50};
+  const std::vector<double> one(T.size(), 1.0);
+  const BlockResult together = eval_block(library, {T, rrr, one, one});
+  ASSERT_EQ(together.status, 1) << together.message;
+  for (size_t i = 0; i < T.size(); ++i)
+    EXPECT_EQ(together.outputs[i], conductivity(T[i], rrr[i])) << "point " << i;
+  // A NaN RRR after a valid one is not the valid one.
+  const BlockResult failed = eval_block(library, {{77, 77}, {100, nan}, {1, 1}, {1, 1}});
+  EXPECT_EQ(failed.status, 0);
+  EXPECT_EQ(failed.message, "Output is nan");
+  EXPECT_EQ(failed.outputs[0], conductivity(77, 100));
+  EXPECT_TRUE(std::isnan(failed.outputs[1]));
+}
+
 TEST_F(Daskelt, FailuresShowOnlyThroughTheOutputTests) {
   for (double T : {0.0, -0.0, -1.0, -inf, nan}) expect_output_failure(library, {T, 100, 1, 1}, nan);
   for (double rrr : {0.0, -100.0, nan}) expect_output_failure(library, {77, rrr, 1, 1}, nan);

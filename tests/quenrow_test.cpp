@@ -160,4 +160,27 @@ TEST_F(Quenrow, EveryPointReadsItsOwnInputs) {
   }
 }
 
+TEST_F(Quenrow, SignedZerosAreParametersOfTheirOwn) {
+  // With Ec = 0 the threshold is infinite and the factor is (Ec/Jc) times a
+  // power: its sign follows Ec's zero. -0.0 == +0.0, so a law compared by
+  // value would carry the first sign on.
+  Law plus = tape, minus = tape;
+  plus.ec = 0.0;
+  minus.ec = -0.0;
+  const Law laws[] = {plus, minus, plus, minus};
+  std::vector<std::vector<double>> columns(8);
+  for (const Law& law : laws) {
+    const std::vector<double> point = args(0, 2e8, 1e8, 0, law);
+    for (size_t k = 0; k < 8; ++k) columns[k].push_back(point[k]);
+  }
+  const BlockResult together = eval_block(library, columns);
+  ASSERT_EQ(together.status, 1) << together.message;
+  for (size_t i = 0; i < std::size(laws); ++i) {
+    const double alone = component(0, 2e8, 1e8, 0, laws[i]);
+    EXPECT_EQ(together.outputs[i], 0.0) << "point " << i;
+    EXPECT_EQ(std::signbit(together.outputs[i]), std::signbit(alone)) << "point " << i;
+    EXPECT_EQ(std::signbit(alone), i % 2 == 1) << "point " << i;
+  }
+}
+
 }  // namespace
