@@ -45,17 +45,17 @@ struct Loaded {
   const Entry* entry;  // null for a function outside the catalogue
 };
 
-Loaded load(const std::string& spec, const Common& common) {
+Loaded load(const std::string& library, const Common& common) {
   std::string tried;
-  const std::string path = locate_library(spec, common.lib_dir, tried);
+  const std::string path = locate_library(library, common.lib_dir, tried);
   if (path.empty())
-    throw Stop{exit_cannot_run, "no library " + spec + " (looked for " + tried + ")"};
+    throw Stop{exit_cannot_run, "no library " + library + " (looked for " + tried + ")"};
   std::string error;
   Loaded loaded{Library::open(path, error), {}, nullptr};
   if (!loaded.library) throw Stop{exit_cannot_run, error};
   loaded.function = !common.function.empty() ? common.function
-                    : names_a_file(spec)     ? function_from_file(path)
-                                             : spec;
+                    : names_a_file(library)     ? function_from_file(path)
+                                             : library;
   loaded.entry = find_entry(loaded.function);
   return loaded;
 }
@@ -245,9 +245,9 @@ std::vector<std::vector<double>> input_columns(const Loaded& loaded, const CsvIn
   return columns;
 }
 
-int eval_command(const std::string& spec, const std::vector<std::string>& points,
+int eval_command(const std::string& library, const std::vector<std::string>& points,
                  const Common& common, const Streams& streams) {
-  const Loaded loaded = load(spec, common);
+  const Loaded loaded = load(library, common);
   std::string error;
   std::optional<CsvInput> input = CsvInput{};
   if (points.empty()) input = read_csv(streams.in, error);
@@ -291,9 +291,9 @@ std::vector<double> spaced(double from, double to, size_t n, bool log) {
   return values;
 }
 
-int sweep_command(const std::string& spec, const SweepOptions& options, const Common& common,
+int sweep_command(const std::string& library, const SweepOptions& options, const Common& common,
                   const Streams& streams) {
-  const Loaded loaded = load(spec, common);
+  const Loaded loaded = load(library, common);
   if (loaded.entry == nullptr)
     throw Stop{exit_cannot_run, "no catalogue entry " + loaded.function + ": its range is unknown"};
   const Entry& entry = *loaded.entry;

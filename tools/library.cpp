@@ -45,26 +45,26 @@ std::string executable_dir() {
 #endif
 }
 
-bool names_a_file(const std::string& spec) {
-  const std::string extension = fs::path(spec).extension().string();
-  return spec.find_first_of("/\\") != std::string::npos || extension == ".so" ||
+bool names_a_file(const std::string& library) {
+  const std::string extension = fs::path(library).extension().string();
+  return library.find_first_of("/\\") != std::string::npos || extension == ".so" ||
          extension == ".dll";
 }
 
-std::string locate_library(const std::string& spec, const std::string& lib_dir,
+std::string locate_library(const std::string& library, const std::string& lib_dir,
                            std::string& tried) {
   std::vector<fs::path> candidates;
-  if (names_a_file(spec)) {
+  if (names_a_file(library)) {
     // Absolute, so that the loader takes this file and does not search its
     // own path for the bare name.
-    candidates.push_back(fs::absolute(spec));
+    candidates.push_back(fs::absolute(library));
   } else {
-    if (!lib_dir.empty()) candidates.push_back(fs::path(lib_dir) / library_file_name(spec));
+    if (!lib_dir.empty()) candidates.push_back(fs::path(lib_dir) / library_file_name(library));
     // Next to the program, as in a build, or in lib/ beside its bin/, as
     // installed.
     const fs::path program_dir = executable_dir();
-    candidates.push_back(program_dir / library_file_name(spec));
-    candidates.push_back(program_dir.parent_path() / "lib" / library_file_name(spec));
+    candidates.push_back(program_dir / library_file_name(library));
+    candidates.push_back(program_dir.parent_path() / "lib" / library_file_name(library));
   }
   tried.clear();
   for (const fs::path& p : candidates) {

@@ -22,15 +22,15 @@ std::string library_file_name(const std::string& function);
 // The folder holding the running program.
 std::string executable_dir();
 
-// Whether `spec` names a library file rather than a host function: it holds
+// Whether `library` names a library file rather than a host function: it holds
 // a directory separator or ends in .so or .dll.
-bool names_a_file(const std::string& spec);
+bool names_a_file(const std::string& library);
 
-// Where `spec` names a library: the file itself, made absolute, or for a
+// Where `library` names a library: the file itself, made absolute, or for a
 // host function name its file in lib_dir (when given), then next to the
 // program, then in lib/ beside the program's folder (an installed tree).
 // Empty, with the places tried in `tried`, when there is no such file.
-std::string locate_library(const std::string& spec, const std::string& lib_dir, std::string& tried);
+std::string locate_library(const std::string& library, const std::string& lib_dir, std::string& tried);
 
 // The host function name a library file answers to by convention: the file
 // name without "lib" and the extension.
