@@ -35,6 +35,9 @@ extern std::atomic<const char*> error;  // NOLINT(bugprone-dynamic-static-initia
 
 inline constexpr char output_is_nan[] = "Output is nan";
 inline constexpr char output_is_inf[] = "Output is inf";
+// Messages that several libraries give alike (each library has its own copy).
+inline constexpr char unknown_function[] = "Unknown function";
+inline constexpr char t_is_negative[] = "T is negative!";
 
 inline int32_t fail(const char* message) {
   error.store(message, std::memory_order_release);

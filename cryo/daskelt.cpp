@@ -50,7 +50,7 @@ double thermal_conductivity(double T, const ResidualTerms& r) {
 
 struct Daskelt {
   static constexpr const char* host_name = "Daskelt";
-  static constexpr const char* name_message = "Unknown function";
+  static constexpr const char* name_message = material::unknown_function;
   static constexpr int32_t argument_count = 4;
   static constexpr const char* count_message = "Four arguments expected";
   static constexpr bool output_tests = true;

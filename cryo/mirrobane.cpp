@@ -42,14 +42,14 @@ double heat_capacity(double T) {
 
 struct Mirrobane {
   static constexpr const char* host_name = "Mirrobane";
-  static constexpr const char* name_message = "Unknown function";
+  static constexpr const char* name_message = material::unknown_function;
   static constexpr int32_t argument_count = 1;
   static constexpr const char* count_message = "One argument expected";
   static constexpr bool output_tests = true;
 
   const char* evaluate(material::Point p, double& value) const {
     const double T = p[0];
-    if (T < 0) return "T is negative!";  // -0.0 is not negative
+    if (T < 0) return material::t_is_negative;  // -0.0 is not negative
     value = heat_capacity(T);
     return nullptr;
   }

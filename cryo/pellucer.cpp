@@ -41,7 +41,7 @@ double heat_capacity_slope(double T, double m) {
 
 struct Pellucer {
   static constexpr const char* host_name = "Pellucer";
-  static constexpr const char* name_message = "Unknown function";
+  static constexpr const char* name_message = material::unknown_function;
   static constexpr int32_t argument_count = 2;
   static constexpr const char* count_message = "Two argument expected";
   static constexpr bool output_tests = true;
@@ -49,7 +49,7 @@ struct Pellucer {
   // A NaN temperature passes both tests and fails on its NaN result.
   const char* evaluate(material::Point p, double& value) const {
     const double T = p[0];
-    if (T < lowest_K) return "T is negative!";
+    if (T < lowest_K) return material::t_is_negative;
     if (T > highest_K) return "Temperature is above 1400 K - out of range!";
     value = heat_capacity_slope(T, p[1]);
     return nullptr;

@@ -37,14 +37,14 @@ double resistivity(double T) {
 
 struct Wembrel {
   static constexpr const char* host_name = "Wembrel";
-  static constexpr const char* name_message = "Unknown function";
+  static constexpr const char* name_message = material::unknown_function;
   static constexpr int32_t argument_count = 1;
   static constexpr const char* count_message = "One argument expected";
   static constexpr bool output_tests = true;
 
   const char* evaluate(material::Point p, double& value) const {
     const double T = p[0];
-    if (T < lowest_K) return "T is negative!";  // -0.0 is not negative
+    if (T < lowest_K) return material::t_is_negative;  // -0.0 is not negative
     if (T > highest_K) return "Temperature is above 1400 K - outside of the range!";
     value = resistivity(T);
     return nullptr;

@@ -47,7 +47,7 @@ constexpr char bad_component[] = "Component index must be 0, 1, or 2";
 
 struct Quenrow {
   static constexpr const char* host_name = "Quenrow";
-  static constexpr const char* name_message = "Unknown function";
+  static constexpr const char* name_message = material::unknown_function;
   static constexpr int32_t argument_count = 8;
   static constexpr const char* count_message = "Eight arguments expected";
   static constexpr bool output_tests = false;  // NaN and infinities are stored

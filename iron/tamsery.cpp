@@ -71,7 +71,7 @@ double flux_density(double H, double saturation_slope) {
 
 struct Tamsery {
   static constexpr const char* host_name = "Tamsery";
-  static constexpr const char* name_message = "Unknown function";
+  static constexpr const char* name_message = material::unknown_function;
   static constexpr int32_t argument_count = 4;  // inputs 1 to 3 are never read
   static constexpr const char* count_message = "Four arguments expected";
   static constexpr bool output_tests = true;
