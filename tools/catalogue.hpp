@@ -1,6 +1,8 @@
 // What the tool knows about each host function: its arguments with names,
 // units and defaults, the range the library accepts, the range where its fit
-// means something physically, and how to sweep and plot it.
+// means something physically, and how to sweep and plot it. The facts live
+// in catalogue.json, which the Python package reads too; configuring the
+// build turns them into the initializer of catalogue().
 #ifndef TOOLS_CATALOGUE_HPP
 #define TOOLS_CATALOGUE_HPP
 
