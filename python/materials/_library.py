@@ -1,0 +1,276 @@
+"""A material library loaded by file name and driven through its entry points,
+init, eval and getLastError, as a finite-element host drives it."""
+import ctypes
+import math
+import os
+import sys
+import threading
+from pathlib import Path
+
+import numpy as np
+
+__all__ = ["EvalError", "Library", "library_path"]
+
+# Points handed to one eval call. The block size is a signed 32-bit count,
+# and an argument that is one value for all points is spread over a buffer
+# of this length once, not over the whole broadcast shape.
+_BLOCK = 1 << 16
+
+# Fills output slots before a failing block is evaluated again, to see where
+# the library stopped writing: a NaN whose payload arithmetic does not make
+# from ordinary inputs. Where a result happens to carry it, the search below
+# notices and falls back to bisection.
+_UNWRITTEN = np.uint64(0x7FF4_DEAD_BEEF_0001)
+
+_DOUBLE = 8  # bytes
+
+
+class EvalError(ValueError):
+    """A point the library refused.
+
+    message -- the library's own text, as getLastError returns it
+    index   -- the failing point: a tuple index into the broadcast shape
+    inputs  -- {argument name: value} at that point
+    values  -- the outputs as the library left them: the points before the
+               failing one computed, the failing one holding what the library
+               stored there (NaN where it stored nothing), the rest NaN
+    """
+
+    def __init__(self, message, index, inputs, values):
+        where = ", ".join(f"{name}={value!r}" for name, value in inputs.items())
+        super().__init__(f"{message} (point {index}: {where})")
+        self.message = message
+        self.index = index
+        self.inputs = inputs
+        self.values = values
+
+
+def _library_file(name):
+    return f"{name}.dll" if sys.platform == "win32" else f"lib{name}.so"
+
+
+def library_path(name):
+    """The file that materials.<name> loads, as a pathlib.Path: the one in
+    the folder MATERIALS_LIB_DIR names when that is set, else the one
+    installed with this package. FileNotFoundError when it is not there."""
+    chosen = os.environ.get("MATERIALS_LIB_DIR")
+    folder = Path(chosen) if chosen else Path(__file__).resolve().parent / "lib"
+    path = folder / _library_file(name)
+    if not path.is_file():
+        origin = "MATERIALS_LIB_DIR" if chosen else "the package"
+        raise FileNotFoundError(f"no library {name}: {path} does not exist ({origin})")
+    return path
+
+
+def _real_array(value, name):
+    """value as float64 numbers, refusing what is not real."""
+    array = np.asarray(value)
+    if array.dtype.kind not in "biuf":
+        raise TypeError(f"{name} must be real numbers, not {array.dtype}")
+    return array.astype(np.float64, copy=False)
+
+
+class _Scalars(threading.local):
+    """Per thread, per argument count: one array holding a point's inputs
+    and its output, and the input pointers into it, so that a call on
+    plain numbers allocates nothing."""
+
+    def __init__(self):
+        self.blocks = {}
+
+    def block(self, count):
+        block = self.blocks.get(count)
+        if block is None:
+            values = (ctypes.c_double * (count + 1))()
+            base = ctypes.addressof(values)
+            pointers = (ctypes.c_void_p * max(count, 1))(
+                *(base + _DOUBLE * k for k in range(count)))
+            block = self.blocks[count] = (values, pointers, base + _DOUBLE * count)
+        return block
+
+
+class Library:
+    """A library of this interface, loaded by file name.
+
+    eval(function_name, *columns, out=None) calls the library's eval exactly
+    as a host does, on columns broadcast against each other, and returns
+    the filled array; a refused point raises EvalError, a function name or
+    argument count the library refuses raises TypeError with its message.
+    eval runs without the interpreter lock: threads evaluating separate
+    arrays run in parallel. The error slot is the library's one static,
+    so two threads failing at the same moment may each read the other's
+    message."""
+
+    def __init__(self, path):
+        self.path = Path(path).absolute()
+        # ctypes loads with RTLD_NOW | RTLD_LOCAL, as a host would.
+        self._dll = ctypes.CDLL(str(self.path))
+        try:
+            self._init = self._dll.init
+            self._get_last_error = self._dll.getLastError
+            self._eval = self._dll.eval
+        except AttributeError as missing:
+            raise OSError(f"{self.path} is not a material library: {missing}") from None
+        self._init.argtypes = [ctypes.c_char_p]
+        self._init.restype = ctypes.c_int32
+        self._get_last_error.argtypes = []
+        self._get_last_error.restype = ctypes.c_char_p
+        self._eval.argtypes = [ctypes.c_char_p, ctypes.c_int32,
+                               ctypes.POINTER(ctypes.c_void_p), ctypes.c_void_p,
+                               ctypes.c_int32, ctypes.c_void_p]
+        self._eval.restype = ctypes.c_int32
+        self._scalars = _Scalars()
+        self._init(None)
+
+    def __repr__(self):
+        return f"Library({str(self.path)!r})"
+
+    def last_error(self):
+        """getLastError: the message of the latest failure since loading, or
+        None before the first."""
+        message = self._get_last_error()
+        return None if message is None else message.decode()
+
+    def test_yaml(self):
+        """return_test_yaml's text, or None where the library does not
+        export it."""
+        try:
+            function = self._dll.return_test_yaml
+        except AttributeError:
+            return None
+        function.argtypes = []
+        function.restype = ctypes.c_char_p
+        return function().decode()
+
+    def eval(self, function_name, *columns, out=None):
+        """The host function `function_name` at every point of the broadcast
+        columns; see the class."""
+        return self._evaluate(function_name, columns, None, out)
+
+    # ---- the walk over blocks -------------------------------------------
+
+    def _evaluate(self, function_name, args, names, out):
+        name = function_name.encode()
+        if names is None:
+            names = [f"arg{k}" for k in range(len(args))]
+        if out is None and all(type(a) in (float, int) for a in args):
+            return self._evaluate_scalars(name, args, names)
+        arrays = [_real_array(a, n) for a, n in zip(args, names)]
+        shape = np.broadcast_shapes(*(a.shape for a in arrays))
+        size = math.prod(shape)
+        result = _output(out, shape)
+        in_place = result.flags.c_contiguous
+        flat = (result if in_place else np.empty(shape)).reshape(-1)
+        columns = [_column(a, shape, size) for a in arrays]  # kept alive here
+        steps = [(c.ctypes.data, step) for c, step in columns]
+        pointers = (ctypes.c_void_p * max(len(args), 1))()
+        output = flat.ctypes.data
+        try:
+            for start in range(0, size, _BLOCK):
+                points = min(_BLOCK, size - start)
+                for k, (address, step) in enumerate(steps):
+                    pointers[k] = address + step * start
+                if self._eval(name, len(args), pointers, None, points,
+                              output + _DOUBLE * start) == 1:
+                    continue
+                self._refuse_call(name, len(args))
+                failing, message = self._locate(name, pointers, points, flat[start:], steps)
+                flat[start + failing + 1:] = np.nan
+                index = np.unravel_index(start + failing, shape)
+                raise EvalError(message, tuple(int(i) for i in index),
+                                {n: float(np.broadcast_to(a, shape)[index])
+                                 for n, a in zip(names, arrays)}, result)
+            if size == 0:
+                self._refuse_call(name, len(args))
+        finally:
+            if not in_place:
+                result[...] = flat.reshape(shape)
+        if out is not None:
+            return out
+        return float(result) if all(a.ndim == 0 for a in arrays) else result
+
+    def _evaluate_scalars(self, name, args, names):
+        values, pointers, output = self._scalars.block(len(args))
+        for k, a in enumerate(args):
+            values[k] = a
+        values[len(args)] = math.nan  # what a refused point leaves
+        if self._eval(name, len(args), pointers, None, 1, output) == 1:
+            return values[len(args)]
+        self._refuse_call(name, len(args))
+        raise EvalError(self.last_error(), (), dict(zip(names, map(float, args))),
+                        np.array(values[len(args)]))
+
+    def _refuse_call(self, name, count):
+        """TypeError when the library refuses the name or the count: an
+        empty block tests only those."""
+        pointers = (ctypes.c_void_p * max(count, 1))()
+        if self._eval(name, count, pointers, None, 0, None) == 0:
+            raise TypeError(self.last_error())
+
+    def _locate(self, name, pointers, points, output, steps):
+        """The failing point of a block that failed, found by evaluating it
+        again over unwritten slots (the message with it). A point's outcome
+        depends on its own inputs alone, so the block stopped at the last
+        written slot or just after it; one point evaluated alone confirms
+        which, and bisection of the block's prefixes settles any doubt."""
+        block = output[:points]
+        block.view(np.uint64)[:] = _UNWRITTEN
+        self._eval(name, len(steps), pointers, None, points, block.ctypes.data)
+        message = self.last_error()
+        written = np.flatnonzero(block.view(np.uint64) != _UNWRITTEN)
+        last = int(written[-1]) + 1 if written.size else 0
+        failing = None
+        for candidate in (last - 1, last):
+            if 0 <= candidate < points and not self._succeeds_alone(
+                    name, pointers, steps, candidate):
+                failing = candidate
+                break
+        if failing is None:
+            good, bad = 0, points  # a prefix of `good` points succeeds, of `bad` fails
+            scratch = np.empty(points)
+            while bad - good > 1:
+                middle = (good + bad) // 2
+                if self._eval(name, len(steps), pointers, None, middle,
+                              scratch.ctypes.data) == 1:
+                    good = middle
+                else:
+                    bad = middle
+            failing = good
+        if block[failing:failing + 1].view(np.uint64)[0] == _UNWRITTEN:
+            block[failing] = np.nan  # a point test refused it: nothing stored
+        return failing, message
+
+    def _succeeds_alone(self, name, block, steps, point):
+        """Whether point `point` of the block whose inputs start at
+        `block` succeeds when it is evaluated on its own."""
+        pointers = (ctypes.c_void_p * len(block))(
+            *(block[k] + step * point for k, (_, step) in enumerate(steps)))
+        scratch = (ctypes.c_double * 1)()
+        return self._eval(name, len(steps), pointers, None, 1,
+                          ctypes.addressof(scratch)) == 1
+
+
+def _output(out, shape):
+    """The array results go to: a new one, or `out` checked."""
+    if out is None:
+        return np.empty(shape)
+    if not isinstance(out, np.ndarray) or out.dtype != np.float64:
+        raise TypeError("out must be a float64 numpy array")
+    if out.shape != shape:
+        raise ValueError(f"out has shape {out.shape}, the arguments broadcast to {shape}")
+    if not out.flags.writeable:
+        raise ValueError("out is read-only")
+    return out
+
+
+def _column(array, shape, size):
+    """An argument as eval reads it: (contiguous values, bytes from one
+    point to the next). One value for all points is spread over one block
+    and read again for every block (step 0); a contiguous array of the
+    full shape is read where it lies; anything else is broadcast into a
+    contiguous copy."""
+    if array.size == 1:
+        return np.full(min(size, _BLOCK), array.reshape(-1)[0]), 0
+    if array.shape == shape and array.flags.c_contiguous:
+        return array, _DOUBLE
+    return np.ascontiguousarray(np.broadcast_to(array, shape)), _DOUBLE

@@ -1,0 +1,73 @@
+"""Builds the seven native libraries with CMake from the repository this
+folder belongs to and carries them inside the package (materials/lib/), with
+the catalogue of host functions (materials/catalogue.json). Everything else
+is in pyproject.toml.
+
+Environment: CMAKE (the cmake program, default "cmake"), MATERIALS_BUILD_JOBS
+(parallel build jobs, default all cores)."""
+import json
+import os
+import shutil
+import subprocess
+import sys
+from pathlib import Path
+
+from setuptools import setup
+from setuptools.command.build_py import build_py
+from wheel.bdist_wheel import bdist_wheel
+
+HERE = Path(__file__).resolve().parent
+REPOSITORY = HERE.parent
+CATALOGUE = REPOSITORY / "tools" / "catalogue.json"
+
+
+def library_file(name):
+    return f"{name}.dll" if sys.platform == "win32" else f"lib{name}.so"
+
+
+class BuildWithLibraries(build_py):
+    """build_py, then the native libraries into the package's lib/."""
+
+    def run(self):
+        super().run()
+        package = Path(self.build_lib) / "materials"
+        (package / "lib").mkdir(parents=True, exist_ok=True)
+        shutil.copy2(CATALOGUE, package / "catalogue.json")
+        names = [f["name"] for f in json.loads(CATALOGUE.read_text())["functions"]]
+        binary = self.build_libraries(names)
+        for name in names:
+            shutil.copy2(binary / library_file(name), package / "lib" / library_file(name))
+
+    def build_libraries(self, names):
+        cmake = os.environ.get("CMAKE", "cmake")
+        if shutil.which(cmake) is None:
+            sys.exit("building the material libraries needs CMake and a C++ compiler: "
+                     "apt-get install cmake g++")
+        build = Path(self.get_finalized_command("build").build_temp).resolve() / "cmake"
+        # Only the libraries: the host program, tests and benchmarks are not
+        # part of the package.
+        subprocess.run([cmake, "-S", str(REPOSITORY), "-B", str(build),
+                        "-DCMAKE_BUILD_TYPE=Release", "-DMATERIAL_BUILD_TESTS=OFF"],
+                       check=True, stdout=subprocess.DEVNULL)
+        jobs = os.environ.get("MATERIALS_BUILD_JOBS", str(os.cpu_count() or 1))
+        subprocess.run([cmake, "--build", str(build), "-j", jobs, "--target", *names],
+                       check=True)
+        return build / "bin"
+
+
+class PlatformWheel(bdist_wheel):
+    """The wheel holds native libraries, loaded with ctypes: it is for this
+    platform, but for any Python 3."""
+
+    def finalize_options(self):
+        super().finalize_options()
+        self.root_is_pure = False
+
+    def get_tag(self):
+        return ("py3", "none", super().get_tag()[2])
+
+
+if not CATALOGUE.is_file():
+    sys.exit(f"{CATALOGUE} not found: build the package from a checkout of the repository")
+
+setup(cmdclass={"build_py": BuildWithLibraries, "bdist_wheel": PlatformWheel})
