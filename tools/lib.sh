@@ -34,3 +34,17 @@ need_build_packages() {
 need_tool_packages() {
   need_packages libcli11-dev pkg-config libplplot-dev plplot-driver-cairo
 }
+
+# install_python_package : builds the Python package from this checkout and
+# installs it as a user does (pip, offline, into a virtual environment that
+# sees Debian's packages: build/python-venv). Prints that environment's
+# python.
+install_python_package() {
+  need_packages cmake g++ make python3-venv python3-pip python3-setuptools python3-wheel \
+    python3-numpy
+  local venv=$repo/build/python-venv
+  [ -x "$venv/bin/python" ] || /usr/bin/python3 -m venv --system-site-packages "$venv"
+  "$venv/bin/pip" install --quiet --no-index --no-build-isolation --no-deps --force-reinstall \
+    "$repo/python" >&2
+  echo "$venv/bin/python"
+}
