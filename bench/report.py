@@ -1,5 +1,6 @@
 #!/usr/bin/python3
-"""Turns the benchmark JSON and the NumPy timings into docs/benchmarks.md."""
+"""Turns the benchmark JSON, the NumPy timings and the Python package's
+timings into docs/benchmarks.md."""
 import json
 import platform
 import subprocess
@@ -21,7 +22,30 @@ def cpu_name():
     return platform.processor() or "unknown"
 
 
-def main(eval_json, numpy_json, compiler):
+def python_package(package, ns):
+    """The section on what the Python package adds to eval."""
+    out = ["", "## Through the Python package", "",
+           "`bench/python_package.py`: 10^6 points through `materials.Daskelt(T)` and "
+           "`materials.Wembrel(T)` (the other arguments numbers, as users write them) against "
+           "one eval call over the same 10^6 points from a host (a direct foreign call, "
+           "every argument a full array); best of 7, interleaved.", "",
+           "| Library | eval ms | package ms | package/eval | package with out= ms | "
+           "out=/eval |", "|---|---|---|---|---|---|"]
+    for lib in ("Daskelt", "Wembrel"):
+        r = package[lib]
+        e, p, o = (r[k] * 1e3 for k in ("eval_s", "package_s", "package_out_s"))
+        out.append(f"| {lib} | {e:.1f} | {p:.1f} | {p / e:.3f} | {o:.1f} | {o / e:.3f} |")
+    out += ["", "The fixed cost of a call on plain numbers (one point), in microseconds, "
+            "and the library's own cost at block 1 (from the table above):", "",
+            "| Call | us per call | eval at block 1 us |", "|---|---|---|"]
+    for call, seconds in package["scalar_call_s"].items():
+        own = ns.get(f"eval/{call.split('(')[0]}/1")
+        out.append(f"| `materials.{call}` | {seconds * 1e6:.2f} | "
+                   f"{f'{own / 1e3:.3f}' if own else '-'} |")
+    return out
+
+
+def main(eval_json, numpy_json, compiler, package_json=None):
     runs = json.load(open(eval_json))["benchmarks"]
     numpy = json.load(open(numpy_json))
     # With repetitions, the medians stand for each benchmark.
@@ -91,8 +115,10 @@ def main(eval_json, numpy_json, compiler):
         for r in sorted(models, key=lambda r: (r["name"].split("/")[1], r["ns_per_call"])):
             cell = f"{r['ns_per_cell']:.2f}" if "ns_per_cell" in r else "-"
             out.append(f"| {r['name'][len('model/'):]} | {r['ns_per_call']:.2f} | {cell} |")
+    if package_json:
+        out += python_package(json.load(open(package_json)), ns)
     print("\n".join(out))
 
 
 if __name__ == "__main__":
-    main(*sys.argv[1:4])
+    main(*sys.argv[1:5])

@@ -24,6 +24,9 @@ _UNWRITTEN = np.uint64(0x7FF4_DEAD_BEEF_0001)
 
 _DOUBLE = 8  # bytes
 
+# Arguments that are plain real numbers take a path that allocates nothing.
+_REAL_SCALARS = (float, int, np.floating, np.integer)
+
 
 class EvalError(ValueError):
     """A point the library refused.
@@ -153,7 +156,7 @@ class Library:
         name = function_name.encode()
         if names is None:
             names = [f"arg{k}" for k in range(len(args))]
-        if out is None and all(type(a) in (float, int) for a in args):
+        if out is None and all(isinstance(a, _REAL_SCALARS) for a in args):
             return self._evaluate_scalars(name, args, names)
         arrays = [_real_array(a, n) for a, n in zip(args, names)]
         shape = np.broadcast_shapes(*(a.shape for a in arrays))
