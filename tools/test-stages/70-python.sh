@@ -7,3 +7,6 @@ need_packages python3-pytest
 python=$(install_python_package)
 cd "$(mktemp -d)"
 "$python" -m pytest -q -p no:cacheprovider "$repo/python/tests"
+# The README's example, as a user runs it.
+need_packages python3-matplotlib
+"$python" "$repo/examples/from_python.py" "$PWD/from-python.png" >/dev/null
