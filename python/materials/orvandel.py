@@ -15,6 +15,7 @@ ratios enter.
 VectorHysteresis keeps the cells' parameters and history for you."""
 import ctypes
 import functools
+import inspect
 
 import numpy as np
 
@@ -49,29 +50,52 @@ _RESULTS = {
     Ten3: ((3, 3), lambda r: [getattr(r, n) for n, _ in Ten3._fields_]),
 }
 
-# The fourteen functions: result type and arguments in the header's order.
-# An argument is a double, or name:v a Vec3, name:c an array of a double
-# per cell, name:cv an array of a Vec3 per cell; a function with cell
-# arrays takes the cell count first, from the arrays.
+# The fourteen functions: result type, arguments in the header's order, and
+# what each computes. An argument is a double, or name:v a Vec3, name:c an
+# array of a double per cell, name:cv an array of a Vec3 per cell; a
+# function with cell arrays takes the cell count first, from the arrays.
+_CELLS = "hrev_prev:cv h_ref:cv weight:c chi:c dt cell_fraction h:v hc_max:c tau_c:c tau:c"
+_CELL = "weight chi hc_max tau_c tau dt h:v hrev_prev:v h_ref:v"
 _FUNCTIONS = {
-    "G": (_D, "j jplay_prev j_width"),
-    "dG_dj": (_D, "j jplay_prev j_width"),
-    "j_rev": (_D, "j jrev_prev jplay_prev j_width tau dt"),
-    "djrev_dj": (_D, "j jrev_prev jplay_prev j_width tau dt"),
-    "Urec": (Vec3, "chi h:v hrev_prev:v h_ref:v"),
-    "dUrec_dh": (Sym3, "chi h:v hrev_prev:v h_ref:v"),
-    "hrev_k": (Vec3, "weight chi hc_max tau_c tau dt h:v hrev_prev:v h_ref:v"),
-    "dHrev_k_dH": (Ten3, "weight chi hc_max tau_c tau dt h:v hrev_prev:v h_ref:v"),
-    "h_coupling": (Vec3, "hc_a tau_c hc_b b_rate:v"),
-    "bhyst": (Vec3, "hrev_prev:cv h_ref:cv weight:c chi:c dt cell_fraction h:v "
-                    "hc_max:c tau_c:c tau:c"),
-    "dbhyst_dh": (Ten3, "hrev_prev:cv h_ref:cv weight:c chi:c dt cell_fraction h:v "
-                        "hc_max:c tau_c:c tau:c"),
-    "j_threshold": (_D, "rho jc n ec"),
-    "e_joule": (Vec3, "rho jc n ec j:v"),
-    "de_joule_dj": (Ten3, "rho jc n ec j:v"),
+    "G": (_D, "j jplay_prev j_width",
+          "The scalar play: jplay_prev while |j - jplay_prev| <= j_width, else j dragged "
+          "at distance j_width; its value is the play's next state."),
+    "dG_dj": (_D, "j jplay_prev j_width",
+              "dG/dj: 0 inside the band (its edge included), 1 outside or for NaN."),
+    "j_rev": (_D, "j jrev_prev jplay_prev j_width tau dt",
+              "The reversible current density: one backward-Euler step of length dt of "
+              "tau dy/dt = G - y from y = jrev_prev (what materials.Orvandel evaluates)."),
+    "djrev_dj": (_D, "j jrev_prev jplay_prev j_width tau dt", "dj_rev/dj."),
+    "Urec": (Vec3, "chi h:v hrev_prev:v h_ref:v",
+             "One cell's vector play of radius chi: hrev_prev while h lies within chi of "
+             "both hrev_prev and h_ref, else the point at distance chi from h towards "
+             "hrev_prev."),
+    "dUrec_dh": (Sym3, "chi h:v hrev_prev:v h_ref:v",
+                 "dUrec/dh for fixed hrev_prev and h_ref; zero where the play holds."),
+    "hrev_k": (Vec3, _CELL,
+               "One cell's new reversible field: the play output relaxed with tau/dt and "
+               "held back by a coupling of slope tau_c/dt limited to hc_max (weight unused)."),
+    "dHrev_k_dH": (Ten3, _CELL, "dH/dh of hrev_k, with hrev_prev and h_ref held fixed."),
+    "h_coupling": (Vec3, "hc_a tau_c hc_b b_rate:v",
+                   "The coupling law alone: (tau_c/mu0) b_rate limited to the magnitude "
+                   "hc_a hc_b."),
+    "bhyst": (Vec3, _CELLS,
+              "B = mu0 ((1 - cell_fraction) h + sum_k weight[k] hrev_k) in T."),
+    "dbhyst_dh": (Ten3, _CELLS,
+                  "dB/dh in T m/A; cell 0 enters as a cell without play or coupling, "
+                  "mu0 weight[0] / (1 + tau[0]/dt) I."),
+    "j_threshold": (_D, "rho jc n ec",
+                    "The |J| at which the power law's slope reaches rho, A/m^2."),
+    "e_joule": (Vec3, "rho jc n ec j:v",
+                "E(J) in V/m: ec (|J|/jc)^n below the threshold, a straight line of slope "
+                "rho above it, along J."),
+    "de_joule_dj": (Ten3, "rho jc n ec j:v",
+                    "The tangent tensor of e_joule in ohm m: n |E|/|J| I + (n - 1) |E|/|J|^3 "
+                    "J J^T below the threshold, rho I from it on."),
 }
 _KINDS = {"": _D, "v": Vec3, "c": ctypes.c_void_p, "cv": ctypes.c_void_p}
+_RESULT_NAMES = {_D: "float", Vec3: "vector (..., 3)", Sym3: "symmetric Jacobian (..., 3, 3)",
+                 Ten3: "Jacobian (..., 3, 3)"}
 
 
 def _point_shape(kind, cells):
@@ -79,7 +103,7 @@ def _point_shape(kind, cells):
 
 
 def _model_function(name):
-    restype, signature = _FUNCTIONS[name]
+    restype, signature, summary = _FUNCTIONS[name]
     arguments = [(a.partition(":")[0], a.partition(":")[2]) for a in signature.split()]
     per_cell = any(kind.startswith("c") for _, kind in arguments)
     result_shape, entries = _RESULTS[restype]
@@ -91,11 +115,14 @@ def _model_function(name):
         function.restype = restype
         return function
 
-    def function(*values):
-        if len(values) != len(arguments):
-            raise TypeError(f"{name}() takes {len(arguments)} arguments, not {len(values)}")
+    signature = inspect.Signature([inspect.Parameter(a, inspect.Parameter.POSITIONAL_OR_KEYWORD)
+                                   for a, _ in arguments])
+
+    def function(*args, **kwargs):
+        values = signature.bind(*args, **kwargs).args
         arrays = [_real_array(v, a) for v, (a, _) in zip(values, arguments)]
-        cells = arrays[2].shape[-1] if per_cell and arrays[2].ndim else 1  # weight
+        cells = next((a.shape[-1] if a.ndim else 0 for a, (_, kind) in zip(arrays, arguments)
+                      if kind == "c"), None)
         cores = [_point_shape(kind, cells) for _, kind in arguments]
         for array, core, (a, _) in zip(arrays, cores, arguments):
             if array.shape[array.ndim - len(core):] != core or array.ndim < len(core):
@@ -116,10 +143,12 @@ def _model_function(name):
         return float(result) if result.ndim == 0 else result
 
     function.__name__ = function.__qualname__ = name
+    function.__signature__ = signature
     function.__doc__ = (
-        f"{name}({', '.join(a for a, _ in arguments)}) -> {restype.__name__}: see orvandel.h. "
-        "Vectorised over the leading axes; vectors (..., 3), per-cell arrays with the "
-        "cells on their last axis (before the vector axis of hrev_prev and h_ref).")
+        f"Returns a {_RESULT_NAMES[restype]}. {summary}\n\nThe function of Orvandel's C header orvandel.h, point by point over "
+        "the leading axes of the arguments broadcast against each other: vectors "
+        "(..., 3)" + (", per-cell arrays with the cells on their last axis (before the "
+                      "vector axis of hrev_prev and h_ref)" if per_cell else "") + ".")
     return function
 
 
@@ -152,8 +181,7 @@ class VectorHysteresis:
         if any(v.shape != (count,) for v in self.cells.values()):
             raise ValueError("weight, chi, hc_max, tau_c and tau need one value per cell")
         self.dt, self.cell_fraction = float(dt), float(cell_fraction)
-        self.shape = tuple(np.atleast_1d(shape)) if np.ndim(shape) else (
-            (int(shape),) if shape != () else ())
+        self.shape = tuple(int(n) for n in np.atleast_1d(shape))
         self.hrev = np.zeros(self.shape + (count, 3))  # each cell's reversible field
         self.h_ref = np.zeros(self.shape + (count, 3))  # and its reference vector
 
