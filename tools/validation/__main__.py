@@ -1,0 +1,5 @@
+import sys
+
+from validation.report import main
+
+sys.exit(main(sys.argv))
