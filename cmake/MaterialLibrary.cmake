@@ -40,6 +40,12 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_6
   set(MATERIAL_CURRENT_GLIBC_DIR ${CMAKE_BINARY_DIR}/current-glibc)
 endif()
 
+# Without a package it needs, a part of the build is left out with one line
+# that names the Debian package bringing it.
+function(material_skip part package debian_package)
+  message(STATUS "Skipped: ${part} (${package} not found; Debian package ${debian_package})")
+endfunction()
+
 # MATERIAL_SANITIZE (address,undefined or thread, say) instruments every
 # target, libraries, tests and tools alike, since a sanitizer has to see the
 # whole process. Nothing recovers: the first report fails the run.
