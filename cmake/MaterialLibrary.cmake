@@ -1,4 +1,4 @@
-# Flags and the one function that turns a source into a host-loadable library.
+# Flags and the function that turns sources into a host-loadable library.
 include(GNUInstallDirs)
 
 # Rounding is fixed by the order of operations written in the sources: no
@@ -24,10 +24,27 @@ endif()
 
 # The libraries are freestanding apart from the C library and libm: no C++
 # runtime, no exceptions, no RTTI, nothing exported but the listed names.
+# On Linux the maths functions are bound to the symbol versions of the
+# oldest glibc a host may run (common/glibc_baseline.h).
+set(MATERIAL_GLIBC_BASELINE "SHELL:-include ${PROJECT_SOURCE_DIR}/common/glibc_baseline.h")
 set(MATERIAL_LIBRARY_FLAGS
   $<$<NOT:$<CONFIG:Debug>>:-O2>
   -fno-exceptions -fno-rtti -fno-threadsafe-statics
-  -fvisibility=hidden -fvisibility-inlines-hidden)
+  -fvisibility=hidden -fvisibility-inlines-hidden
+  ${MATERIAL_GLIBC_BASELINE})
+# On Linux x86-64 the tests compare each library with a twin built without
+# that binding, which calls the current versions.
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64"
+   AND MATERIAL_BUILD_TESTS)
+  set(MATERIAL_CURRENT_GLIBC_TWINS ON)
+  set(MATERIAL_CURRENT_GLIBC_DIR ${CMAKE_BINARY_DIR}/current-glibc)
+endif()
+
+# Without a package it needs, a part of the build is left out with one line
+# that names the Debian package bringing it.
+function(material_skip part package debian_package)
+  message(STATUS "Skipped: ${part} (${package} not found; Debian package ${debian_package})")
+endfunction()
 
 # MATERIAL_SANITIZE (address,undefined or thread, say) instruments every
 # target, libraries, tests and tools alike, since a sanitizer has to see the
@@ -70,6 +87,33 @@ endif()
 # program's symbol of the same name cannot capture them.
 function(add_material_library name)
   cmake_parse_arguments(PARSE_ARGV 1 ARG "LINKABLE" "PUBLIC_INCLUDE_DIR" "SOURCES;EXPORTS")
+  material_library_target(${name} ${ARGN} FLAGS ${MATERIAL_LIBRARY_FLAGS})
+  # Every library goes to lib/, where a host loads it by path, on Windows
+  # too. A linkable one also installs its headers and joins the export set
+  # of its CMake package.
+  if(ARG_LINKABLE)
+    install(TARGETS ${name} EXPORT ${name}Targets
+      LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+      RUNTIME DESTINATION ${CMAKE_INSTALL_LIBDIR}
+      ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+    install(DIRECTORY ${ARG_PUBLIC_INCLUDE_DIR}/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+  else()
+    install(TARGETS ${name} LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+  endif()
+  set_property(GLOBAL APPEND PROPERTY MATERIAL_LIBRARIES ${name})
+  # Its twin, current-glibc/libName.so, built only for the tests.
+  if(MATERIAL_CURRENT_GLIBC_TWINS)
+    set(flags ${MATERIAL_LIBRARY_FLAGS})
+    list(REMOVE_ITEM flags "${MATERIAL_GLIBC_BASELINE}")
+    material_library_target(${name}_current_glibc ${ARGN} FLAGS ${flags})
+    set_target_properties(${name}_current_glibc PROPERTIES EXCLUDE_FROM_ALL ON
+      OUTPUT_NAME ${name} LIBRARY_OUTPUT_DIRECTORY ${MATERIAL_CURRENT_GLIBC_DIR})
+  endif()
+endfunction()
+
+# The target of add_material_library, compiled with FLAGS.
+function(material_library_target name)
+  cmake_parse_arguments(PARSE_ARGV 1 ARG "LINKABLE" "PUBLIC_INCLUDE_DIR" "SOURCES;EXPORTS;FLAGS")
   if(ARG_LINKABLE)
     add_library(${name} SHARED ${ARG_SOURCES})
     target_include_directories(${name} PUBLIC
@@ -82,8 +126,7 @@ function(add_material_library name)
     add_library(${name} MODULE ${ARG_SOURCES})
   endif()
   target_link_libraries(${name} PRIVATE material_frame)
-  target_compile_options(${name} PRIVATE
-    ${MATERIAL_FP_FLAGS} ${MATERIAL_WARNING_FLAGS} ${MATERIAL_LIBRARY_FLAGS})
+  target_compile_options(${name} PRIVATE ${MATERIAL_FP_FLAGS} ${MATERIAL_WARNING_FLAGS} ${ARG_FLAGS})
   # Linking as C keeps libstdc++ out of the needed libraries.
   set_target_properties(${name} PROPERTIES LINKER_LANGUAGE C)
   if(WIN32)
@@ -109,17 +152,4 @@ function(add_material_library name)
     set_target_properties(${name} PROPERTIES LINK_DEPENDS ${map})
     target_link_libraries(${name} PRIVATE m)
   endif()
-  # Every library goes to lib/, where a host loads it by path, on Windows
-  # too. A linkable one also installs its headers and joins the export set
-  # of its CMake package.
-  if(ARG_LINKABLE)
-    install(TARGETS ${name} EXPORT ${name}Targets
-      LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
-      RUNTIME DESTINATION ${CMAKE_INSTALL_LIBDIR}
-      ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-    install(DIRECTORY ${ARG_PUBLIC_INCLUDE_DIR}/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-  else()
-    install(TARGETS ${name} LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
-  endif()
-  set_property(GLOBAL APPEND PROPERTY MATERIAL_LIBRARIES ${name})
 endfunction()

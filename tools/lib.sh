@@ -3,6 +3,8 @@
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 jobs=$(nproc 2>/dev/null || echo 2)
+# The seven libraries, by host function name.
+material_libraries="Orvandel Tamsery Quenrow Daskelt Mirrobane Pellucer Wembrel"
 
 # need_packages PKG... : installs whichever are missing, once per run.
 apt_updated=no

@@ -34,11 +34,13 @@ inline std::string library_file(const std::string& name) {
 
 class LoadedLibrary {
  public:
-  explicit LoadedLibrary(const std::string& name) : name_(name) {
+  explicit LoadedLibrary(const std::string& name) : LoadedLibrary(name, library_file(name)) {}
+  // The library of host function `name` from another file.
+  LoadedLibrary(const std::string& name, const std::string& file) : name_(name) {
 #if defined(_WIN32)
-    handle_ = LoadLibraryA(library_file(name).c_str());
+    handle_ = LoadLibraryA(file.c_str());
 #else
-    handle_ = dlopen(library_file(name).c_str(), RTLD_NOW | RTLD_LOCAL);
+    handle_ = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
 #endif
     if (handle_ != nullptr) {
       init_ = symbol<InitFn>("init");

@@ -1,4 +1,5 @@
-# The libraries and every test on Linux, warnings as errors.
+# The libraries and every test on Linux, warnings as errors; then the oldest
+# glibc that loads each library.
 source "$(dirname "$0")/../lib.sh"
 cd "$repo"
 need_build_packages
@@ -6,3 +7,5 @@ need_packages libbenchmark-dev  # the benchmarks build with the suite, so they k
 cmake --preset ci >/dev/null
 cmake --build --preset ci -j "$jobs"
 ctest --preset ci -j "$jobs"
+# shellcheck disable=SC2046
+sh tests/glibc_check.sh $(printf 'build/ci/bin/lib%s.so ' $material_libraries)
