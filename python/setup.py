@@ -57,14 +57,17 @@ class BuildWithLibraries(build_py):
 
 class PlatformWheel(bdist_wheel):
     """The wheel holds native libraries, loaded with ctypes: it is for this
-    platform, but for any Python 3."""
+    platform, but for any Python 3. On x86-64 Linux the libraries need only
+    libc and libm at their GLIBC_2.2.5 versions, so the wheel meets the
+    manylinux2014 policy (glibc 2.17 and newer)."""
 
     def finalize_options(self):
         super().finalize_options()
         self.root_is_pure = False
 
     def get_tag(self):
-        return ("py3", "none", super().get_tag()[2])
+        platform = super().get_tag()[2]
+        return ("py3", "none", "manylinux2014_x86_64" if platform == "linux_x86_64" else platform)
 
 
 if not CATALOGUE.is_file():
