@@ -7,7 +7,8 @@
 #   lib/pkgconfig/orvandel.pc pkg-config --cflags --libs orvandel
 #   include/                  Orvandel's header
 #   bin/                      the host program
-#   share/doc/<project>/      README (with the table of libraries), LICENSE
+#   share/doc/<project>/      README (with the table of libraries), LICENSE,
+#                             and the images the README shows, in docs/
 #
 # Both package files find the prefix relative to where they lie, so an
 # unpacked archive works wherever it is put. The add_material_library rule
@@ -19,6 +20,17 @@ if(TARGET materials)
 endif()
 
 install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The files the README links in docs/ (its images), beside it as in the
+# checkout, so that its links hold where it is installed.
+set(readme ${PROJECT_SOURCE_DIR}/README.md)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${readme})
+file(READ ${readme} readme_text)
+# "](docs/" opens a link; a bracket would upset CMake's lists, so it goes first.
+string(REPLACE "](docs/" "<link>docs/" readme_text "${readme_text}")
+string(REGEX MATCHALL "<link>docs/[^)#]+" readme_links "${readme_text}")
+list(TRANSFORM readme_links REPLACE "^<link>" "${PROJECT_SOURCE_DIR}/")
+list(REMOVE_DUPLICATES readme_links)
+install(FILES ${readme_links} DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 
 # Orvandel is also a library programs link; the host-only libraries are not.
 if(TARGET Orvandel)
@@ -46,6 +58,9 @@ else()
 endif()
 
 set(CPACK_PACKAGE_VENDOR "the material libraries authors")
+# The archives and CPack's scratch folder go into the build folder, wherever
+# cpack runs (-B still chooses another).
+set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
   "Material-function libraries for finite-element simulation hosts")
 if(WIN32)
