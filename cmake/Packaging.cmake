@@ -8,7 +8,7 @@
 #   include/                  Orvandel's header
 #   bin/                      the host program
 #   share/doc/<project>/      README (with the table of libraries), LICENSE,
-#                             and the images the README shows, in docs/
+#                             and docs/, the plots and reports it links
 #
 # Both package files find the prefix relative to where they lie, so an
 # unpacked archive works wherever it is put. The add_material_library rule
@@ -20,17 +20,9 @@ if(TARGET materials)
 endif()
 
 install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
-# The files the README links in docs/ (its images), beside it as in the
-# checkout, so that its links hold where it is installed.
-set(readme ${PROJECT_SOURCE_DIR}/README.md)
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${readme})
-file(READ ${readme} readme_text)
-# "](docs/" opens a link; a bracket would upset CMake's lists, so it goes first.
-string(REPLACE "](docs/" "<link>docs/" readme_text "${readme_text}")
-string(REGEX MATCHALL "<link>docs/[^)#]+" readme_links "${readme_text}")
-list(TRANSFORM readme_links REPLACE "^<link>" "${PROJECT_SOURCE_DIR}/")
-list(REMOVE_DUPLICATES readme_links)
-install(FILES ${readme_links} DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
+# docs/ beside it as in the checkout: the README's links to its plots and
+# reports, and theirs, hold where it is installed.
+install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 
 # Orvandel is also a library programs link; the host-only libraries are not.
 if(TARGET Orvandel)

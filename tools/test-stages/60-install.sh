@@ -15,10 +15,6 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 libraries="Orvandel Tamsery Quenrow Daskelt Mirrobane Pellucer Wembrel"
 docs="share/doc/MaterialLibraries/README.md share/doc/MaterialLibraries/LICENSE"
-# The files the README links in docs/ lie beside the installed README.
-for f in $(grep -o '](docs/[^)#]*)' README.md | sed 's/^](//; s/)$//' | sort -u); do
-  docs+=" share/doc/MaterialLibraries/$f"
-done
 
 # check_archive ARCHIVE ENTRY... : every entry, below the archive's top
 # folder, must be in it.
@@ -31,6 +27,19 @@ check_archive() {
   done
   [ $missing -eq 0 ] && echo "$(basename "$archive"): all $# expected files"
   return $missing
+}
+
+# check_links DIR : every relative link of the Markdown files below DIR
+# (not a web address, not an anchor) leads to a file that is there.
+check_links() {
+  local md link broken=0
+  while IFS= read -r md; do
+    for link in $(grep -o '](\([^)#:]*\))' "$md" | sed 's/^](//; s/)$//'); do
+      [ -e "$(dirname "$md")/$link" ] || { echo "$md links $link, which is missing" >&2; broken=1; }
+    done
+  done < <(find "$1" -name '*.md')
+  [ $broken -eq 0 ] && echo "$(basename "$1"): every link of its Markdown files holds"
+  return $broken
 }
 
 # make_package BUILD_DIR : runs cpack as the README does, from the checkout,
@@ -60,6 +69,7 @@ for l in $libraries; do cmp "build/ci/bin/lib$l.so" "$prefix/lib/lib$l.so"; done
 # The installed host program finds the installed libraries by name, its own.
 "$prefix/bin/materials" -v eval Mirrobane 77 2>&1 >/dev/null |
   grep -qxF "materials: loading $prefix/lib/libMirrobane.so"
+check_links "$prefix/share/doc/MaterialLibraries"
 linux_archive=$(make_package build/ci)
 linux_files="bin/materials include/orvandel.h lib/pkgconfig/orvandel.pc
   lib/cmake/Orvandel/OrvandelConfig.cmake lib/cmake/Orvandel/OrvandelTargets.cmake $docs"
