@@ -7,7 +7,8 @@
 #   lib/pkgconfig/orvandel.pc pkg-config --cflags --libs orvandel
 #   include/                  Orvandel's header
 #   bin/                      the host program
-#   share/doc/<project>/      README (with the table of libraries), LICENSE
+#   share/doc/<project>/      README (with the table of libraries), LICENSE,
+#                             and docs/, the plots and reports it links
 #
 # Both package files find the prefix relative to where they lie, so an
 # unpacked archive works wherever it is put. The add_material_library rule
@@ -19,6 +20,9 @@ if(TARGET materials)
 endif()
 
 install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# docs/ beside it as in the checkout: the README's links to its plots and
+# reports, and theirs, hold where it is installed.
+install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 
 # Orvandel is also a library programs link; the host-only libraries are not.
 if(TARGET Orvandel)
@@ -46,6 +50,9 @@ else()
 endif()
 
 set(CPACK_PACKAGE_VENDOR "the material libraries authors")
+# The archives and CPack's scratch folder go into the build folder, wherever
+# cpack runs (-B still chooses another).
+set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
   "Material-function libraries for finite-element simulation hosts")
 if(WIN32)

@@ -6,6 +6,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -90,6 +91,44 @@ fs::path scratch(const std::string& name) {
   return dir / name;
 }
 
+// A built library as the tool finds it by name: next to the program.
+std::string built(const char* function) {
+  return (fs::path(materials_tool::executable_dir()) / materials_tool::library_file_name(function))
+      .string();
+}
+
+// Sets a variable of this process's environment; "" removes it.
+void set_environment(const char* name, const std::string& value) {
+#if defined(_WIN32)
+  _putenv((std::string(name) + "=" + value).c_str());
+#else
+  if (value.empty())
+    unsetenv(name);
+  else
+    setenv(name, value.c_str(), 1);
+#endif
+}
+
+// The text an SVG shows: its tags dropped, its character references
+// ("&#x52;") decoded.
+std::string svg_text(const fs::path& file) {
+  std::ifstream in(file);
+  const std::string svg((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string text;
+  for (size_t i = 0; i < svg.size();) {
+    const size_t end = svg.find(svg[i] == '<' ? '>' : ';', i);
+    if (svg[i] == '<' && end != std::string::npos) {
+      i = end + 1;
+    } else if (svg.compare(i, 3, "&#x") == 0 && end != std::string::npos) {
+      text += char(std::stoi(svg.substr(i + 3, end - i - 3), nullptr, 16));
+      i = end + 1;
+    } else {
+      text += svg[i++];
+    }
+  }
+  return text;
+}
+
 TEST(ToolEval, KnownValuesMatchTheLibraryBitForBit) {
   const ToolRun r = tool({"eval", "Wembrel", "77", "293.15", "--csv", "--precision", "17"});
   ASSERT_EQ(r.status, 0) << r.err;
@@ -166,9 +205,7 @@ TEST(ToolEval, LibrariesThatCannotServeStopWithStatusTwo) {
   fs::create_directories(dir);
   std::ofstream(dir / materials_tool::library_file_name("Broken")) << "not a library\n";
   // A material library under Orvandel's name lacks the model functions.
-  fs::copy_file(
-      fs::path(materials_tool::executable_dir()) / materials_tool::library_file_name("Wembrel"),
-      dir / materials_tool::library_file_name("Orvandel"));
+  fs::copy_file(built("Wembrel"), dir / materials_tool::library_file_name("Orvandel"));
   const std::string lib_dir = dir.string();
   const std::vector<std::vector<std::string>> cases = {
       {"eval", "Nowhere", "1"},
@@ -190,10 +227,33 @@ TEST(ToolEval, LibrariesThatCannotServeStopWithStatusTwo) {
   EXPECT_EQ(tool({"eval"}).status, 2);  // usage
 }
 
+TEST(ToolEval, AGivenLibraryFolderIsTheOnlyPlaceSearched) {
+  const fs::path empty = scratch("empty");
+  fs::create_directories(empty);
+  const std::string looked_for =
+      " (looked for " + (empty / materials_tool::library_file_name("Wembrel")).string() + ")\n";
+  // Without a folder the library next to the program is found; -v names it.
+  const ToolRun found = tool({"-v", "eval", "Wembrel", "77"});
+  EXPECT_EQ(found.status, 0);
+  EXPECT_EQ(found.err, "materials: loading " + built("Wembrel") + "\n");
+  const ToolRun by_option = tool({"--lib-dir", empty.string(), "eval", "Wembrel", "77"});
+  set_environment("MATERIALS_LIB_DIR", empty.string());
+  const ToolRun by_variable = tool({"sweep", "Wembrel", "--summary"});
+  const ToolRun option_first =
+      tool({"--lib-dir", materials_tool::executable_dir(), "eval", "Wembrel", "77"});
+  set_environment("MATERIALS_LIB_DIR", "");
+  EXPECT_EQ(by_option.status, 2);
+  EXPECT_EQ(by_option.out, "");
+  EXPECT_EQ(by_option.err,
+            "materials: no library Wembrel in --lib-dir " + empty.string() + looked_for);
+  EXPECT_EQ(by_variable.status, 2);
+  EXPECT_EQ(by_variable.err,
+            "materials: no library Wembrel in MATERIALS_LIB_DIR=" + empty.string() + looked_for);
+  EXPECT_EQ(option_first.status, 0) << option_first.err;
+}
+
 TEST(ToolEval, ByFileNameAsByFunctionName) {
-  const std::string file =
-      (fs::path(materials_tool::executable_dir()) / materials_tool::library_file_name("Wembrel"))
-          .string();
+  const std::string file = built("Wembrel");
   const ToolRun by_file = tool({"eval", file, "77", "--csv", "--precision", "17"});
   ASSERT_EQ(by_file.status, 0) << by_file.err;
   EXPECT_EQ(by_file.out, tool({"eval", "Wembrel", "77", "--csv", "--precision", "17"}).out);
@@ -289,9 +349,10 @@ TEST(ToolCatalogue, FirstValuePastEachBoundFailsWithTheLibrarysMessage) {
   EXPECT_GE(bounds, 7u);  // Mirrobane 1, Pellucer 2, Wembrel 2, Quenrow 2
 }
 
-TEST(ToolSweep, EndsAreExactAndSummaryReportsTheRange) {
-  const ToolRun r =
-      tool({"sweep", "Wembrel", "--csv", "--precision", "17", "--points", "7", "--summary"});
+TEST(ToolSweep, EndsAreExactAndSummaryIsOneLine) {
+  const std::vector<std::string> sweep = {"sweep", "Wembrel",  "--csv", "--precision",
+                                          "17",    "--points", "7"};
+  const ToolRun r = tool(sweep);
   ASSERT_EQ(r.status, 0) << r.err;
   const auto rows = csv_rows(r.out);
   ASSERT_EQ(rows.size(), 7u);
@@ -301,8 +362,24 @@ TEST(ToolSweep, EndsAreExactAndSummaryReportsTheRange) {
     EXPECT_NEAR(rows[i][0] / rows[i - 1][0], std::pow(500.0, 1.0 / 6.0), 1e-12);  // log spacing
     EXPECT_EQ(rows[i][1], direct("Wembrel", {rows[i][0]}));
   }
-  // With CSV on standard output, the summary goes to standard error.
-  EXPECT_EQ(r.err.rfind("Wembrel: T from 1 to 500 K (log), 7 points; rho from ", 0), 0u) << r.err;
+  // --summary prints one line, ending in the file it loaded; the table goes
+  // only to --output.
+  const std::string output = scratch("summary.csv").string();
+  for (const bool to_file : {false, true}) {
+    std::vector<std::string> arguments = sweep;
+    arguments.push_back("--summary");
+    if (to_file) arguments.insert(arguments.end(), {"--output", output});
+    const ToolRun summary = tool(arguments);
+    ASSERT_EQ(summary.status, 0) << summary.err;
+    EXPECT_EQ(summary.err, "");
+    ASSERT_EQ(lines_of(summary.out).size(), 1u) << summary.out;
+    EXPECT_EQ(summary.out.rfind("Wembrel: T from 1 to 500 K (log), 7 points; rho from ", 0), 0u);
+    const std::string ending = "; library " + built("Wembrel") + "\n";
+    EXPECT_EQ(summary.out.substr(summary.out.size() - ending.size()), ending) << summary.out;
+  }
+  std::ifstream table(output);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(table), std::istreambuf_iterator<char>()),
+            r.out);
   // --set, --arg and a linear range.
   const ToolRun m = tool({"sweep", "Pellucer", "--arg", "m", "--from", "-1", "--to", "1",
                           "--points", "3", "--set", "T=50", "--csv"});
@@ -317,21 +394,48 @@ TEST(ToolSweep, EndsAreExactAndSummaryReportsTheRange) {
   EXPECT_NE(past.err.find("failed at point 2 (T=1500)"), std::string::npos) << past.err;
 }
 
-TEST(ToolSweep, PlotWritesANonEmptyFile) {
+TEST(ToolPlot, EveryPlotSaysWhatItsCurvesWereDrawnWith) {
   if (!materials_tool::plotting_available()) GTEST_SKIP() << "built without plotting";
-  for (const char* name : {"Daskelt", "Orvandel"}) {  // logarithmic and linear axes
-    const fs::path file = scratch(std::string(name) + ".svg");
+  struct Case {
+    std::vector<std::string> arguments;  // the plot file is added
+    std::vector<std::string> shown;      // text the plot must show
+  };
+  const std::vector<Case> cases = {
+      // Logarithmic axes; each argument held fixed, with its value and unit.
+      {{"sweep", "Daskelt", "--set", "RRR=300", "--plot"},
+       {"Daskelt: thermal conductivity", "RRR = 300, dividend = 1, divisor = 1"}},
+      {{"sweep", "Orvandel", "--plot"},  // linear axes
+       {"jrev_prev = 0 A/m", "tau = 0.001 s", "dt = 0.001 s"}},
+      // The loops' drive; a long line is broken at a comma.
+      {{"loop", "--plot-bh"}, {"h amplitude = 1000 A/m, f = 50 Hz, 200 steps per cycle"}},
+      {{"loop", "--plot-j"}, {"j amplitude = 3e+08 A/m", "tau = 1e-04 s", "f = 50 Hz"}},
+  };
+  for (const Case& c : cases) {
+    const fs::path file = scratch(c.arguments[1] + c.arguments.back() + ".svg");
     fs::remove(file);
-    const ToolRun r =
-        tool({"sweep", name, "--plot", file.string(), "--output", scratch("sweep.txt").string()});
+    std::vector<std::string> arguments = c.arguments;
+    arguments.insert(arguments.end(), {file.string(), "--output", scratch("plotted.txt").string()});
+    const ToolRun r = tool(arguments);
     ASSERT_EQ(r.status, 0) << r.err;
-    ASSERT_TRUE(fs::exists(file));
-    EXPECT_GT(fs::file_size(file), 1000u);
-    std::ifstream svg(file);
-    const std::string text((std::istreambuf_iterator<char>(svg)), std::istreambuf_iterator<char>());
-    EXPECT_NE(text.find("<svg"), std::string::npos);
+    const std::string text = svg_text(file);
+    for (const std::string& expected : c.shown)
+      EXPECT_NE(text.find(expected), std::string::npos) << file << " lacks " << expected;
   }
-  EXPECT_EQ(tool({"sweep", "Wembrel", "--plot", scratch("w.gif").string()}).status, 2);
+}
+
+TEST(ToolPlot, PlotsThisBuildCannotDrawStopBeforeAnythingIsComputed) {
+  std::vector<std::string> files = {scratch("w.gif").string()};
+  if (!materials_tool::plotting_available()) files.push_back(scratch("w.svg").string());
+  for (const std::string& file : files) {
+    for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
+             {"-v", "sweep", "Wembrel", "--plot", file}, {"-v", "loop", "--plot-j", file}}) {
+      const ToolRun r = tool(arguments);
+      SCOPED_TRACE(arguments[1] + " " + file);
+      EXPECT_EQ(r.status, 2);
+      EXPECT_EQ(r.out, "");
+      EXPECT_EQ(lines_of(r.err).size(), 1u) << r.err;  // not even a library loaded
+    }
+  }
 }
 
 TEST(ToolSweep, ProgressOnlyOnATerminalAndNeverInTheData) {

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -17,6 +18,9 @@
 namespace materials_tool {
 
 namespace {
+
+// A folder of libraries for every command, when --lib-dir gives none.
+constexpr const char* lib_dir_variable = "MATERIALS_LIB_DIR";
 
 constexpr int exit_point_failed = 1;
 constexpr int exit_cannot_run = 2;
@@ -33,6 +37,8 @@ struct Stop {
 // Options every evaluating command shares.
 struct Common {
   std::string lib_dir;
+  std::string lib_dir_given_as;  // "--lib-dir DIR" or "MATERIALS_LIB_DIR=DIR"
+  bool verbose = false;          // say which file was loaded
   std::string function;  // the host function name when it is not the file's
   std::vector<std::pair<std::string, double>> settings;  // --set name=value
   bool csv = false;
@@ -45,11 +51,15 @@ struct Loaded {
   const Entry* entry;  // null for a function outside the catalogue
 };
 
-Loaded load(const std::string& library, const Common& common) {
+Loaded load(const std::string& library, const Common& common, const Streams& streams) {
   std::string tried;
   const std::string path = locate_library(library, common.lib_dir, tried);
-  if (path.empty())
-    throw Stop{exit_cannot_run, "no library " + library + " (looked for " + tried + ")"};
+  if (path.empty()) {
+    const std::string where =
+        names_a_file(library) || common.lib_dir.empty() ? "" : " in " + common.lib_dir_given_as;
+    throw Stop{exit_cannot_run, "no library " + library + where + " (looked for " + tried + ")"};
+  }
+  if (common.verbose) streams.err << "materials: loading " << path << "\n";
   std::string error;
   Loaded loaded{Library::open(path, error), {}, nullptr};
   if (!loaded.library) throw Stop{exit_cannot_run, error};
@@ -121,10 +131,10 @@ std::string point_text(const Loaded& loaded, const std::vector<std::vector<doubl
   return text;
 }
 
-// Evaluates and prints; on a failing point, the rows before it and the
-// point's index, inputs and message.
+// Evaluates and prints the table to `out` (none when null); on a failing
+// point, the rows before it and the point's index, inputs and message.
 int evaluate_and_print(const Loaded& loaded, const std::vector<std::vector<double>>& columns,
-                       const Common& common, std::ostream& out, const Streams& streams,
+                       const Common& common, std::ostream* out, const Streams& streams,
                        std::vector<double>& results) {
   check_accepted(loaded, columns.size());
   const size_t total = columns.empty() ? 0 : columns[0].size();
@@ -138,7 +148,7 @@ int evaluate_and_print(const Loaded& loaded, const std::vector<std::vector<doubl
   const Outcome outcome = evaluate(*loaded.library, loaded.function, columns, results, progress);
   if (progress) streams.err << "\r" << std::string(60, ' ') << "\r" << std::flush;
   const size_t rows = outcome.failed ? outcome.failing_index : total;
-  write_results(out, loaded, columns, results, rows, common);
+  if (out) write_results(*out, loaded, columns, results, rows, common);
   if (!outcome.failed) return 0;
   streams.err << "materials: " << loaded.function << " failed at point " << outcome.failing_index
               << " (" << point_text(loaded, columns, outcome.failing_index)
@@ -146,11 +156,11 @@ int evaluate_and_print(const Loaded& loaded, const std::vector<std::vector<doubl
   return exit_point_failed;
 }
 
-// Where the data goes: --output FILE, or standard output.
+// Where the data goes: --output FILE, else standard output (or nowhere).
 struct Destination {
   std::ofstream file;
   std::ostream* stream;
-  Destination(const std::string& path, std::ostream& out) : stream(&out) {
+  Destination(const std::string& path, std::ostream* out) : stream(out) {
     if (path.empty()) return;
     file.open(path);
     if (!file) throw Stop{exit_cannot_run, "cannot write " + path};
@@ -162,6 +172,14 @@ struct Destination {
 std::ostream& report_stream(const Common& common, const std::string& output,
                             const Streams& streams) {
   return common.csv && output.empty() ? streams.err : streams.out;
+}
+
+// Plots this build cannot draw stop the command before it computes anything.
+void check_plots(const std::vector<std::string>& files) {
+  for (const std::string& file : files) {
+    const std::string refusal = plot_refusal(file);
+    if (!refusal.empty()) throw Stop{exit_cannot_run, refusal};
+  }
 }
 
 void plot_to(const std::vector<std::string>& files, const Figure& figure) {
@@ -247,7 +265,7 @@ std::vector<std::vector<double>> input_columns(const Loaded& loaded, const CsvIn
 
 int eval_command(const std::string& library, const std::vector<std::string>& points,
                  const Common& common, const Streams& streams) {
-  const Loaded loaded = load(library, common);
+  const Loaded loaded = load(library, common, streams);
   std::string error;
   std::optional<CsvInput> input = CsvInput{};
   if (points.empty()) input = read_csv(streams.in, error);
@@ -264,7 +282,7 @@ int eval_command(const std::string& library, const std::vector<std::string>& poi
   }
   const auto columns = input_columns(loaded, *input, common);
   std::vector<double> results;
-  return evaluate_and_print(loaded, columns, common, streams.out, streams, results);
+  return evaluate_and_print(loaded, columns, common, &streams.out, streams, results);
 }
 
 // ---- sweep --------------------------------------------------------------
@@ -291,9 +309,15 @@ std::vector<double> spaced(double from, double to, size_t n, bool log) {
   return values;
 }
 
+// "RRR = 300": an argument's name, value and unit.
+std::string held(const std::string& name, double value, const std::string& unit) {
+  return name + " = " + format_number(value) + (unit == "-" ? "" : " " + unit);
+}
+
 int sweep_command(const std::string& library, const SweepOptions& options, const Common& common,
                   const Streams& streams) {
-  const Loaded loaded = load(library, common);
+  check_plots(options.plots);
+  const Loaded loaded = load(library, common, streams);
   if (loaded.entry == nullptr)
     throw Stop{exit_cannot_run, "no catalogue entry " + loaded.function + ": its range is unknown"};
   const Entry& entry = *loaded.entry;
@@ -317,27 +341,35 @@ int sweep_command(const std::string& library, const SweepOptions& options, const
   for (double d : argument_defaults(entry, common)) columns.emplace_back(options.points, d);
   columns[k] = spaced(from, to, options.points, log);
 
-  Destination destination(options.output, streams.out);
+  // With --summary the table goes only to --output.
+  Destination destination(options.output, options.summary ? nullptr : &streams.out);
   std::vector<double> results;
   const int status =
-      evaluate_and_print(loaded, columns, common, *destination.stream, streams, results);
+      evaluate_and_print(loaded, columns, common, destination.stream, streams, results);
   if (status != 0) return status;
   const Argument& swept = entry.arguments[k];
   if (!options.plots.empty()) {
+    std::string fixed;
+    for (size_t a = 0; a < entry.arguments.size(); ++a) {
+      if (a == k) continue;
+      const Argument& argument = entry.arguments[a];
+      fixed += (fixed.empty() ? "" : ", ") + held(argument.name, columns[a][0], argument.unit);
+    }
     plot_to(options.plots, {std::string(entry.name) + ": " + entry.computes,
                             titled(swept.name, swept.unit, false),
                             titled(entry.result, entry.result_unit, false),
+                            fixed,
                             log,
                             entry.sweep.result_log && default_argument,
                             {{entry.name, columns[k], results}}});
   }
   if (options.summary) {
     const auto [low, high] = std::minmax_element(results.begin(), results.end());
-    report_stream(common, options.output, streams)
-        << entry.name << ": " << swept.name << " from " << format_number(from, 6) << " to "
-        << format_number(to, 6) << " " << swept.unit << (log ? " (log)" : "") << ", "
-        << options.points << " points; " << entry.result << " from " << format_number(*low, 6)
-        << " to " << format_number(*high, 6) << " " << entry.result_unit << "\n";
+    streams.out << entry.name << ": " << swept.name << " from " << format_number(from, 6) << " to "
+                << format_number(to, 6) << " " << swept.unit << (log ? " (log)" : "") << ", "
+                << options.points << " points; " << entry.result << " from "
+                << format_number(*low, 6) << " to " << format_number(*high, 6) << " "
+                << entry.result_unit << "; library " << loaded.library->path() << "\n";
   }
   return 0;
 }
@@ -357,13 +389,15 @@ std::string per_cycle(const std::vector<double>& values) {
 }
 
 int loop_command(const LoopOptions& options, const Common& common, const Streams& streams) {
-  const Loaded loaded = load("Orvandel", common);
+  check_plots(options.plot_bh);
+  check_plots(options.plot_j);
+  const Loaded loaded = load("Orvandel", common, streams);
   LoopSamples s;
   LoopReport report;
   const std::string problem = run_loops(*loaded.library, options.settings, s, report);
   if (!problem.empty()) throw Stop{exit_cannot_run, problem};
 
-  Destination destination(options.output, streams.out);
+  Destination destination(options.output, &streams.out);
   const bool csv = common.csv;
   Table table{
       {titled("t", "s", csv), titled("j", "A/m^2", csv), titled("j_rev", "A/m^2", csv),
@@ -372,26 +406,32 @@ int loop_command(const LoopOptions& options, const Common& common, const Streams
       {&s.t, &s.j, &s.j_rev, &s.h, &s.B, &s.hx_rot, &s.hy_rot, &s.Bx_rot, &s.By_rot}};
   write_table(*destination.stream, table, s.t.size(), csv, common.precision);
 
+  const LoopSettings& settings = options.settings;
+  const double f = settings.frequency_Hz;
+  const std::string drive = held("f", f, "Hz") + ", " + std::to_string(settings.steps_per_cycle) +
+                            " steps per cycle, " + std::to_string(settings.cycles) + " cycles";
   if (!options.plot_bh.empty()) {
-    plot_to(
-        options.plot_bh,
-        {"Vector hysteresis model: B(h), " + std::to_string(options.settings.cycles) + " cycles",
-         "h [A/m]",
-         "B [T]",
-         false,
-         false,
-         {{"alternating h along x", s.h, s.B}, {"rotating h, x components", s.hx_rot, s.Bx_rot}}});
+    plot_to(options.plot_bh, {"Vector hysteresis model: B(h)",
+                              "h [A/m]",
+                              "B [T]",
+                              held("h amplitude", settings.h_amplitude, "A/m") + ", " + drive,
+                              false,
+                              false,
+                              {{"alternating h along x", s.h, s.B},
+                               {"rotating h, x components", s.hx_rot, s.Bx_rot}}});
   }
   if (!options.plot_j.empty()) {
     plot_to(options.plot_j, {"Scalar play with relaxation: j_rev(j)",
                              "j [A/m^2]",
                              "j_rev [A/m^2]",
+                             held("j amplitude", settings.j_amplitude, "A/m^2") + ", " +
+                                 held("j_width", settings.j_width, "A/m^2") + ", " +
+                                 held("tau", settings.j_tau, "s") + ", " + drive,
                              false,
                              false,
                              {{"j_rev", s.j, s.j_rev}}});
   }
   std::ostream& r = report_stream(common, options.output, streams);
-  const double f = options.settings.frequency_Hz;
   r << "scalar play j_rev(j): loop area per cycle " << per_cycle(report.scalar_area)
     << " (A/m^2)^2; the last cycle repeats the one before to "
     << format_number(report.scalar_mismatch, 3) << "\n";
@@ -416,10 +456,19 @@ int run(const std::vector<std::string>& arguments, const Streams& streams) {
   app.allow_windows_style_options(false);
   app.require_subcommand(1);
   app.fallthrough();
+  const std::string exit_status =
+      "Exit status: 0 done; 1 a point failed: the rows before it are printed, then on standard\n"
+      "error the failing point's index (points count from 0, as in the host's arrays), its\n"
+      "inputs and the library's message; 2 the tool could not run.\n";
+  app.footer(exit_status);
   Common common;
   app.add_option("--lib-dir", common.lib_dir,
-                 "Folder holding the libraries (else next to this program)")
-      ->envname("MATERIALS_LIB_DIR");
+                 "Folder holding the libraries, and the only place looked in when given (also "
+                 "the variable " +
+                     std::string(lib_dir_variable) +
+                     "); without either: next to this program, then lib/ beside its folder");
+  app.add_flag("-v,--verbose", common.verbose,
+               "Say on standard error which library file is loaded");
 
   auto add_output_options = [&common](CLI::App* command) {
     command->add_flag("--csv", common.csv, "Comma-separated output with a header of names");
@@ -430,10 +479,9 @@ int run(const std::vector<std::string>& arguments, const Streams& streams) {
   auto add_function_options = [&common](CLI::App* command) {
     command->add_option("--function", common.function,
                         "Host function name, when it is not the file's name");
-    command
-        ->add_option("--set", common.settings,
-                     "An argument's value instead of its default: NAME=VALUE")
-        ->delimiter('=');
+    command->add_option("--set", common.settings, "An argument's value instead of its default")
+        ->delimiter('=')
+        ->type_name("NAME=VALUE");
   };
 
   CLI::App* list_command = app.add_subcommand("list", "The catalogue of host functions");
@@ -443,15 +491,19 @@ int run(const std::vector<std::string>& arguments, const Streams& streams) {
   list_command->add_flag("--names", names_only, "Only the names, one per line");
 
   CLI::App* eval = app.add_subcommand(
-      "eval", "Evaluate a library at points from the command line or CSV on standard input");
+      "eval",
+      "Evaluate a library at points from the command line or, when none is given, CSV from "
+      "standard input");
   std::string library;
   std::vector<std::string> points;
   eval->add_option("LIBRARY", library, "A host function name (Wembrel) or a library file")
       ->required();
   eval->add_option("POINT", points,
-                   "A point's arguments, separated by commas (77,100); missing ones take defaults");
+                   "A point's arguments, separated by commas (77,100); missing ones take "
+                   "defaults");
   add_function_options(eval);
   add_output_options(eval);
+  eval->footer(exit_status);
 
   CLI::App* sweep = app.add_subcommand("sweep", "Evaluate a function over a range of one argument");
   SweepOptions sweep_options;
@@ -467,9 +519,11 @@ int run(const std::vector<std::string>& arguments, const Streams& streams) {
   sweep->add_option("--plot", sweep_options.plots, "Plot to FILE.svg (or .png); may be repeated");
   sweep->add_option("--output", sweep_options.output, "Write the table to FILE");
   sweep->add_flag("--summary", sweep_options.summary,
-                  "One line: range, points, minimum and maximum");
+                  "Only one line: range, points, minimum, maximum and the library file (the "
+                  "table goes to --output, if given)");
   add_function_options(sweep);
   add_output_options(sweep);
+  sweep->footer(exit_status);
 
   CLI::App* loop =
       app.add_subcommand("loop", "Hysteresis loops of the scalar and the vector model");
@@ -491,6 +545,12 @@ int run(const std::vector<std::string>& arguments, const Streams& streams) {
     app.parse(reversed);
   } catch (const CLI::ParseError& e) {
     return app.exit(e, streams.out, streams.err) == 0 ? 0 : exit_cannot_run;
+  }
+  common.lib_dir_given_as = "--lib-dir " + common.lib_dir;
+  const char* from_environment = std::getenv(lib_dir_variable);
+  if (common.lib_dir.empty() && from_environment != nullptr) {
+    common.lib_dir = from_environment;
+    common.lib_dir_given_as = std::string(lib_dir_variable) + "=" + common.lib_dir;
   }
   try {
     if (list_command->parsed()) {

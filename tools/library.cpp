@@ -58,8 +58,9 @@ std::string locate_library(const std::string& library, const std::string& lib_di
     // Absolute, so that the loader takes this file and does not search its
     // own path for the bare name.
     candidates.push_back(fs::absolute(library));
+  } else if (!lib_dir.empty()) {
+    candidates.push_back(fs::path(lib_dir) / library_file_name(library));
   } else {
-    if (!lib_dir.empty()) candidates.push_back(fs::path(lib_dir) / library_file_name(library));
     // Next to the program, as in a build, or in lib/ beside its bin/, as
     // installed.
     const fs::path program_dir = executable_dir();

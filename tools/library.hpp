@@ -27,9 +27,11 @@ std::string executable_dir();
 bool names_a_file(const std::string& library);
 
 // Where `library` names a library: the file itself, made absolute, or for a
-// host function name its file in lib_dir (when given), then next to the
-// program, then in lib/ beside the program's folder (an installed tree).
-// Empty, with the places tried in `tried`, when there is no such file.
+// host function name its file in lib_dir when one is given (and nowhere
+// else: a folder named on purpose that lacks the file must not yield an
+// older build's), otherwise next to the program, then in lib/ beside the
+// program's folder (an installed tree). Empty, with the places tried in
+// `tried`, when there is no such file.
 std::string locate_library(const std::string& library, const std::string& lib_dir, std::string& tried);
 
 // The host function name a library file answers to by convention: the file

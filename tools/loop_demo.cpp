@@ -17,10 +17,6 @@ using BHystFn = decltype(&bhyst);
 
 constexpr double two_pi = 6.283185307179586;
 
-// The scalar model: play band and relaxation time short against the period.
-constexpr double j_width = 1e8;  // A/m^2
-constexpr double j_tau = 1e-4;   // s
-
 // The vector model: cell 0 is reversible (no play, no coupling), the others
 // have growing play radii, small against the field amplitude so that a
 // rotating field drags them onto their steady circles within a cycle; the
@@ -122,8 +118,8 @@ std::string run_loops(const Library& orvandel, const LoopSettings& settings, Loo
     samples.t.push_back(t);
 
     const double j = settings.j_amplitude * std::sin(phase);
-    jrev = relaxed(j, jrev, jplay, j_width, j_tau, dt);
-    jplay = play(j, jplay, j_width);
+    jrev = relaxed(j, jrev, jplay, settings.j_width, settings.j_tau, dt);
+    jplay = play(j, jplay, settings.j_width);
     samples.j.push_back(j), samples.j_rev.push_back(jrev);
 
     const double h = settings.h_amplitude * std::sin(phase);

@@ -18,6 +18,9 @@ struct LoopSettings {
   double frequency_Hz = 50.0;
   double j_amplitude = 3e8;   // A/m^2
   double h_amplitude = 1000;  // A/m
+  // The scalar model: play band and relaxation time short against the period.
+  double j_width = 1e8;  // A/m^2
+  double j_tau = 1e-4;   // s
 };
 
 // One sample per time step, from t = 0 to the end of the last cycle.

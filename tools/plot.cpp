@@ -22,6 +22,14 @@ constexpr PLINT palette_blue[] = {255, 0, 200, 178, 0, 115, 167, 0, 233};
 constexpr PLINT palette_size = PLINT(sizeof palette_red / sizeof palette_red[0]);
 constexpr PLINT frame_colour = 1, grid_colour = 2, first_curve_colour = 3;
 constexpr PLINT curve_colours = palette_size - first_curve_colour;
+// Characters in one line of a subtitle: as many as the page holds.
+constexpr size_t subtitle_width = 90;
+
+// The PLplot device for a file name's extension, "" for none.
+std::string device_for(const std::string& file) {
+  const std::string extension = std::filesystem::path(file).extension().string();
+  return extension == ".svg" ? "svg" : extension == ".png" ? "pngcairo" : "";
+}
 
 bool device_available(const std::string& device) {
   // The caller provides the arrays; count goes in as their size.
@@ -65,16 +73,42 @@ struct Range {
   }
 };
 
+// The text broken at ", " into lines of about `width` characters.
+std::vector<std::string> wrapped(const std::string& text, size_t width) {
+  std::vector<std::string> lines;
+  std::string line;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find(", ", start);
+    end = end == std::string::npos ? text.size() : end + 1;
+    const std::string piece = text.substr(start, end - start);
+    if (!line.empty() && line.size() + 1 + piece.size() > width) {
+      lines.push_back(line);
+      line.clear();
+    }
+    line += (line.empty() ? "" : " ") + piece;
+    start = end + (end < text.size());  // past the blank after a comma
+  }
+  if (!line.empty()) lines.push_back(line);
+  return lines;
+}
+
 }  // namespace
 
 bool plotting_available() { return true; }
 
-std::string draw(const Figure& figure, const std::string& file) {
-  const std::string extension = std::filesystem::path(file).extension().string();
-  const std::string device = extension == ".svg" ? "svg" : extension == ".png" ? "pngcairo" : "";
+std::string plot_refusal(const std::string& file) {
+  const std::string device = device_for(file);
   if (device.empty()) return "plot files end in .svg or .png: " + file;
   if (!device_available(device))
     return "PLplot's " + device + " driver is not installed (plot to .svg instead)";
+  return {};
+}
+
+std::string draw(const Figure& figure, const std::string& file) {
+  const std::string refusal = plot_refusal(file);
+  if (!refusal.empty()) return refusal;
+  const std::string device = device_for(file);
   // PLplot ends the program on a file it cannot open: find out first.
   if (!std::ofstream(file)) return "cannot write " + file;
 
@@ -103,7 +137,10 @@ std::string draw(const Figure& figure, const std::string& file) {
   plscmap0(palette_red, palette_green, palette_blue, palette_size);
   plinit();
   pladv(0);
-  plvpor(0.12, 0.95, 0.12, 0.82);  // room above for the title and an axis' "(x10^n)"
+  // Room above for the title, the subtitle's lines and an axis' "(x10^n)".
+  const std::vector<std::string> subtitle = wrapped(figure.subtitle, subtitle_width);
+  const double line = 2.0;  // character heights from one title line to the next
+  plvpor(0.12, 0.95, 0.12, 0.82 - 0.05 * double(subtitle.size()));
   plwind(x_range.low, x_range.high, y_range.low, y_range.high);
   const std::string x_log = figure.log_x ? "l" : "", y_log = figure.log_y ? "l" : "";
   plcol0(grid_colour);
@@ -111,7 +148,9 @@ std::string draw(const Figure& figure, const std::string& file) {
   plcol0(frame_colour);
   plbox(("bcnst" + x_log).c_str(), 0, 0, ("bcnstv" + y_log).c_str(), 0, 0);
   pllab(label(figure.x_title).c_str(), label(figure.y_title).c_str(), "");
-  plmtex("t", 4.5, 0.5, 0.5, figure.title.c_str());
+  plmtex("t", 4.5 + line * double(subtitle.size()), 0.5, 0.5, figure.title.c_str());
+  for (size_t i = 0; i < subtitle.size(); ++i)
+    plmtex("t", 4.5 + line * double(subtitle.size() - 1 - i), 0.5, 0.5, label(subtitle[i]).c_str());
   plwidth(2.0);
   std::vector<PLINT> options, colours, styles;
   std::vector<PLFLT> widths;
@@ -144,9 +183,11 @@ namespace materials_tool {
 
 bool plotting_available() { return false; }
 
-std::string draw(const Figure&, const std::string&) {
-  return "this build of the tool has no plotting (PLplot was not found)";
+std::string plot_refusal(const std::string&) {
+  return "this build of the tool has no plotting (it was built without PLplot)";
 }
+
+std::string draw(const Figure&, const std::string& file) { return plot_refusal(file); }
 
 }  // namespace materials_tool
 

@@ -16,15 +16,22 @@ struct Series {
 
 struct Figure {
   std::string title, x_title, y_title;  // units as in the catalogue: "A/m^2"
+  // Under the title: what the curves were drawn with ("RRR = 300, dividend
+  // = 1"), broken into lines at its commas where it is long.
+  std::string subtitle;
   bool log_x = false, log_y = false;
   std::vector<Series> series;
 };
 
 bool plotting_available();
 
-// Draws the figure into `file` (.svg or .png). Points that a logarithmic
-// axis cannot show (zero, negative, not finite) are left out. Returns "" or
-// a one-line reason why nothing was drawn.
+// "" when this build can draw into `file` (a .svg or .png name, its driver
+// installed), else the one-line reason: asked before anything is computed.
+std::string plot_refusal(const std::string& file);
+
+// Draws the figure into `file`. Points that a logarithmic axis cannot show
+// (zero, negative, not finite) are left out. Returns "" or a one-line reason
+// why nothing was drawn.
 std::string draw(const Figure& figure, const std::string& file);
 
 }  // namespace materials_tool

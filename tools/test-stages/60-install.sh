@@ -1,17 +1,18 @@
 # Install and packages, as a user meets them: installs the Linux build into a
-# scratch prefix, makes the Linux .tar.gz and the Windows .zip and checks what
-# each carries; runs each host program from its tree; then builds and runs
-# the programs in tests/consumer that link Orvandel: with CMake against the
-# installed prefix and against the unpacked zip (MinGW, under wine), and from
-# C with pkg-config against the unpacked .tar.gz. The archives are unpacked
-# elsewhere than they were built, so they must work wherever they lie.
+# scratch prefix, makes the Linux .tar.gz and the Windows .zip as the README
+# does (cpack from the checkout, which must stay clean) and checks what each
+# carries; runs each host program from its tree; then builds and runs the
+# programs in tests/consumer that link Orvandel, the README's hysteresis
+# example among them: with CMake against the installed prefix and against the
+# unpacked zip (MinGW, under wine), and from C with the README's pkg-config
+# line against the unpacked .tar.gz. The archives are unpacked elsewhere than
+# they were built, so they must work wherever they lie.
 source "$(dirname "$0")/../lib.sh"
 cd "$repo"
 need_build_packages
 need_packages pkgconf
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-packages=$scratch/packages
 libraries="Orvandel Tamsery Quenrow Daskelt Mirrobane Pellucer Wembrel"
 docs="share/doc/MaterialLibraries/README.md share/doc/MaterialLibraries/LICENSE"
 
@@ -28,6 +29,29 @@ check_archive() {
   return $missing
 }
 
+# check_links DIR : every relative link of the Markdown files below DIR
+# (not a web address, not an anchor) leads to a file that is there.
+check_links() {
+  local md link broken=0
+  while IFS= read -r md; do
+    for link in $(grep -o '](\([^)#:]*\))' "$md" | sed 's/^](//; s/)$//'); do
+      [ -e "$(dirname "$md")/$link" ] || { echo "$md links $link, which is missing" >&2; broken=1; }
+    done
+  done < <(find "$1" -name '*.md')
+  [ $broken -eq 0 ] && echo "$(basename "$1"): every link of its Markdown files holds"
+  return $broken
+}
+
+# make_package BUILD_DIR : runs cpack as the README does, from the checkout,
+# which it must leave as it was; prints the archive, in the build folder.
+make_package() {
+  local before
+  before=$(ls -A)
+  cpack --config "$1/CPackConfig.cmake" >/dev/null
+  [ "$(ls -A)" = "$before" ] || { echo "cpack left files in the checkout" >&2; return 1; }
+  echo "$PWD/$1"/MaterialLibraries-*.*
+}
+
 # unpack ARCHIVE DIR : extracts the archive into DIR, prints its top folder.
 unpack() {
   mkdir "$2"
@@ -42,28 +66,30 @@ prefix=$scratch/prefix
 cmake --install build/ci --prefix "$prefix" >/dev/null
 # What is installed is what the tests checked, byte for byte.
 for l in $libraries; do cmp "build/ci/bin/lib$l.so" "$prefix/lib/lib$l.so"; done
-# The installed host program finds the installed libraries by name.
-"$prefix/bin/materials" eval Mirrobane 77 >/dev/null
-cpack --config build/ci/CPackConfig.cmake -B "$packages"
+# The installed host program finds the installed libraries by name, its own.
+"$prefix/bin/materials" -v eval Mirrobane 77 2>&1 >/dev/null |
+  grep -qxF "materials: loading $prefix/lib/libMirrobane.so"
+check_links "$prefix/share/doc/MaterialLibraries"
+linux_archive=$(make_package build/ci)
 linux_files="bin/materials include/orvandel.h lib/pkgconfig/orvandel.pc
   lib/cmake/Orvandel/OrvandelConfig.cmake lib/cmake/Orvandel/OrvandelTargets.cmake $docs"
 for l in $libraries; do linux_files+=" lib/lib$l.so"; done
 # shellcheck disable=SC2086
-check_archive "$packages"/*.tar.gz $linux_files
+check_archive "$linux_archive" $linux_files
 
 echo "-- Windows: .zip"
 need_packages googletest g++-mingw-w64-x86-64-posix
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j "$jobs"
-cpack --config build/windows/CPackConfig.cmake -B "$packages"
+windows_archive=$(make_package build/windows)
 windows_files="bin/materials.exe include/orvandel.h lib/libOrvandel.dll.a $docs"
 for l in $libraries; do windows_files+=" lib/$l.dll"; done
 # shellcheck disable=SC2086
-check_archive "$packages"/*.zip $windows_files
+check_archive "$windows_archive" $windows_files
 # The unpacked zip's host program runs its libraries, on a Windows without
 # MinGW: wine, in a prefix of its own.
 need_packages wine64
-windows_root=$(unpack "$packages"/*.zip "$scratch/windows")
+windows_root=$(unpack "$windows_archive" "$scratch/windows")
 for l in $libraries; do cmp "build/windows/bin/$l.dll" "$windows_root/lib/$l.dll"; done
 export WINEDEBUG=-all WINEPREFIX=$scratch/wineprefix
 /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
@@ -85,8 +111,8 @@ cmake --build "$consumer" -j "$jobs"
 WINEPATH="Z:${windows_root//\//\\}\\lib" ctest --test-dir "$consumer" --output-on-failure --no-tests=error
 WINEPREFIX=$consumer/wineprefix /usr/lib/wine/wineserver -w
 
-echo "-- C consumer with pkg-config, unpacked archive"
-linux_root=$(unpack "$packages"/*.tar.gz "$scratch/linux")
+echo "-- C consumers with pkg-config, unpacked archive"
+linux_root=$(unpack "$linux_archive" "$scratch/linux")
 # Only the unpacked archive, never a pkg-config file installed on the system.
 export PKG_CONFIG_LIBDIR=$linux_root/lib/pkgconfig
 libdir=$(pkg-config --variable=libdir orvandel)
@@ -95,3 +121,8 @@ cc -std=c99 -Wall -Wextra -Wpedantic -Werror $(pkg-config --cflags orvandel) \
   tests/consumer/consumer.c $(pkg-config --libs orvandel) -Wl,-rpath,"$libdir" \
   -o "$scratch/c-consumer"
 "$scratch/c-consumer"
+# The README's example (as the CMake consumer cut it out) with the README's line.
+# shellcheck disable=SC2046
+cc "$scratch/cmake-consumer/readme_example.c" $(pkg-config --cflags --libs orvandel) -lm \
+  -Wl,-rpath,$(pkg-config --variable=libdir orvandel) -o "$scratch/readme-example"
+"$scratch/readme-example" | grep "^period 2: "
