@@ -147,7 +147,8 @@ class Library:
 
     def eval(self, function_name, *columns, out=None):
         """The host function `function_name` at every point of the broadcast
-        columns; see the class."""
+        columns; see the class. An EvalError names the columns arg0, arg1,
+        ... in its inputs."""
         return self._evaluate(function_name, columns, None, out)
 
     # ---- the walk over blocks -------------------------------------------
