@@ -2,8 +2,9 @@
 material properties at quadrature points, Newton's method, gathering a field
 for plots, the CSV files and the closing line.
 
-Each MPI process runs the whole script on its part of the mesh and loads its
-own copy of each library; only process 0 prints and writes files."""
+Each MPI process runs the whole script on its part of the mesh (the slab:
+on its share of the cases) and loads its own copy of each library; only
+process 0 prints and writes files."""
 import argparse
 import contextlib
 import csv
