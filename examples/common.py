@@ -1,0 +1,297 @@
+"""What the three examples share: the command line, the clock on eval, the
+material properties at quadrature points, Newton's method, gathering a field
+for plots, the CSV files and the closing line.
+
+Each MPI process runs the whole script on its part of the mesh (the slab:
+on its share of the cases) and loads its own copy of each library; only
+process 0 prints and writes files."""
+import argparse
+import contextlib
+import csv
+import functools
+import logging
+import sys
+import time
+from pathlib import Path
+
+import basix
+import numpy as np
+import ufl
+from dolfinx import fem
+from dolfinx.fem import petsc as fem_petsc
+from mpi4py import MPI
+from petsc4py import PETSc
+
+import materials
+
+# DOLFINx compiles forms on first use (cached after); the build log of each
+# compilation reaches the root logger's handler at level INFO. Keep it quiet.
+for _handler in logging.getLogger().handlers:
+    _handler.setLevel(logging.WARNING)
+
+# Newton stops when its correction is this small against the solution, in the
+# largest-magnitude norm; with quadratic convergence the error left is far
+# smaller still. The figures of a run on 1 and on 2 processes agree to it.
+NEWTON_RTOL = 1e-8
+
+
+class NotConverged(RuntimeError):
+    """Newton ran out of iterations."""
+
+
+class Run:
+    """One example's run: its options (--size, --out), the clock on eval and
+    on the solve, its output files and its closing line."""
+
+    def __init__(self, name, description):
+        parser = argparse.ArgumentParser(prog=f"{name}.py", description=description)
+        parser.add_argument("--size", choices=("small", "full"), default="small",
+                            help="small: a coarse mesh and few steps (seconds); "
+                                 "full: the resolution the figures in the README come from")
+        parser.add_argument("--out", type=Path, default=Path("out/examples"),
+                            help="folder for the PNG plots and CSV files (default out/examples)")
+        options = parser.parse_args()
+        self.name = name
+        self.size = options.size
+        self.full = options.size == "full"
+        self.out = options.out
+        self.comm = MPI.COMM_WORLD
+        self.root = self.comm.rank == 0
+        self.eval_seconds = 0.0
+        self.solve_seconds = 0.0
+        if self.root:
+            self.out.mkdir(parents=True, exist_ok=True)
+
+    def say(self, text):
+        if self.root:
+            print(f"{self.name}: {text}", flush=True)
+
+    def timed(self, function):
+        """function (a materials function) with its time added to the eval
+        clock."""
+        @functools.wraps(function)
+        def clocked(*args, **kwargs):
+            start = time.perf_counter()
+            try:
+                return function(*args, **kwargs)
+            finally:
+                self.eval_seconds += time.perf_counter() - start
+        return clocked
+
+    @contextlib.contextmanager
+    def solving(self):
+        """The time inside counts as the solve."""
+        start = time.perf_counter()
+        try:
+            yield
+        finally:
+            self.solve_seconds += time.perf_counter() - start
+
+    def write_csv(self, filename, columns):
+        """columns: {header: 1-D sequence}, all of one length."""
+        if not self.root:
+            return
+        with open(self.out / filename, "w", newline="") as file:
+            writer = csv.writer(file)
+            writer.writerow(columns)
+            writer.writerows(zip(*(np.asarray(c) for c in columns.values())))
+
+    def save(self, figure, filename):
+        if self.root:
+            figure.savefig(self.out / filename, dpi=110)
+
+    def finish(self, check, figure, limit):
+        """The closing line, then exit: status 1 when figure exceeds limit.
+        figure is the same on every process (computed from global sums)."""
+        ok = figure <= limit
+        eval_total = self.comm.allreduce(self.eval_seconds)
+        solve_total = self.comm.allreduce(self.solve_seconds)
+        share = 100 * eval_total / solve_total if solve_total else 0.0
+        self.say(f"{check} {figure:.6e} (limit {limit:g}) "
+                 f"{'ok' if ok else 'FAIL'}; eval {share:.1f} % of the solve "
+                 f"({eval_total / self.comm.size:.2f} s of {solve_total / self.comm.size:.2f} s "
+                 f"per process), {self.comm.size} process{'es' if self.comm.size > 1 else ''}")
+        sys.stdout.flush()
+        sys.exit(0 if ok else 1)
+
+
+class QuadraturePoints:
+    """The quadrature points of a mesh's owned cells, and functions that hold
+    one value per point (a "Quadrature" element) for forms integrated with
+    the measure `dx` at the same points.
+
+    values(expression) evaluates a UFL expression at every point in one call,
+    as an array (cells, points per cell); store(function, array) puts such an
+    array into a quadrature function."""
+
+    def __init__(self, mesh, degree):
+        cell = mesh.ufl_cell()
+        self.points, _ = basix.make_quadrature(basix.cell.string_to_type(cell.cellname()), degree)
+        element = ufl.FiniteElement("Quadrature", cell, degree, quad_scheme="default")
+        self.space = fem.FunctionSpace(mesh, element)
+        self.dx = ufl.dx(domain=mesh, metadata={"quadrature_degree": degree,
+                                                "quadrature_scheme": "default"})
+        owned = mesh.topology.index_map(mesh.topology.dim).size_local
+        self.cells = np.arange(owned, dtype=np.int32)
+        self.dofs = self.space.dofmap.list.array.reshape(-1, len(self.points))[:owned]
+        self._expressions = {}
+
+    def function(self, name):
+        return fem.Function(self.space, name=name)
+
+    def values(self, expression):
+        compiled = self._expressions.get(expression)
+        if compiled is None:
+            compiled = self._expressions[expression] = fem.Expression(expression, self.points)
+        return compiled.eval(self.cells)
+
+    def store(self, function, values):
+        function.x.array[self.dofs] = values
+        function.x.scatter_forward()
+
+
+class Newton:
+    """Newton's method for the residual form F(u) = 0 with Jacobian form J and
+    Dirichlet conditions bcs.
+
+    properties(u) evaluates the material properties at the quadrature points
+    of `points` for the current u and returns them as [(quadrature function,
+    values)]; they are stored before each assembly.
+
+    Line search: a step s along the correction du is accepted when the
+    residual there has little left along du, |F(u - s du) . du| <= 1/4 of
+    its value at s = 0. Where F is the gradient of a convex energy (the
+    slab, the iron ring), that is the energy's slope along the line, and the
+    search walks towards its minimum: longer steps where Newton falls short,
+    as on the steep side of a power law, shorter ones where it overshoots.
+    Near the solution the full step passes at once.
+
+    A library may refuse a trial iterate (materials.EvalError: the iterate
+    left the range where the material law is defined, say a temperature
+    below 0 K after an overshoot). The step is then shortened, on every
+    process alike; when it has shrunk below 2**-refusals_allowed of the full
+    correction, the error is raised with the library's message and point."""
+
+    SEARCH_TRIALS = 12
+
+    def __init__(self, F, J, u, bcs, points, properties, max_iterations=50, refusals_allowed=10):
+        self.F, self.J = fem.form(F), fem.form(J)
+        self.u, self.bcs, self.points, self.properties = u, bcs, points, properties
+        self.max_iterations, self.refusals_allowed = max_iterations, refusals_allowed
+        self.comm = u.function_space.mesh.comm
+        self.A = fem_petsc.create_matrix(self.J)
+        self.b = fem_petsc.create_vector(self.F)
+        self.du = fem.Function(u.function_space)
+        self.solver = PETSc.KSP().create(self.comm)
+        self.solver.setOperators(self.A)
+        self.solver.setType("preonly")
+        self.solver.getPC().setType("lu")
+        self.solver.getPC().setFactorSolverType("mumps" if self.comm.size > 1 else "petsc")
+        self.refusals = 0  # trial iterates that a library refused, over the run
+
+    def _evaluate(self, raise_refusal):
+        """Evaluates and stores the properties at u; False when a library
+        refused a point on any process (raised instead if raise_refusal)."""
+        try:
+            results, refused = self.properties(self.u), None
+        except materials.EvalError as error:
+            results, refused = None, error
+        if not self.comm.allreduce(refused is not None, op=MPI.LOR):
+            for function, values in results:
+                self.points.store(function, values)
+            return True
+        self.refusals += 1
+        if raise_refusal:
+            raise refused or RuntimeError("a library refused a point on another process")
+        return False
+
+    def _residual(self):
+        """Assembles F(u) into b."""
+        with self.b.localForm() as local:
+            local.set(0.0)
+        fem_petsc.assemble_vector(self.b, self.F)
+        fem_petsc.apply_lifting(self.b, [self.J], [self.bcs], x0=[self.u.vector], scale=-1.0)
+        self.b.ghostUpdate(addv=PETSc.InsertMode.ADD, mode=PETSc.ScatterMode.REVERSE)
+        fem_petsc.set_bc(self.b, self.bcs, self.u.vector, -1.0)
+
+    def _largest(self, function):
+        """max |value| over the owned entries, from the array itself (PETSc
+        caches norms and does not see writes through the array)."""
+        owned = function.x.array[:function.function_space.dofmap.index_map.size_local]
+        return self.comm.allreduce(np.abs(owned).max(initial=0.0), op=MPI.MAX)
+
+    def _step(self, start, s, smallest):
+        """u = start - s du with its properties and residual; the residual's
+        component along du, or None when a library refused u."""
+        self.u.x.array[:] = start - s * self.du.x.array
+        if not self._evaluate(raise_refusal=s < smallest):
+            return None
+        self._residual()
+        return self.b.dot(self.du.vector)
+
+    def _search(self, start, slope):
+        """The line search from u = start, where the residual's component
+        along du is slope (> 0): doubling the step until the component
+        changes sign, then regula falsi kept a tenth of the bracket away
+        from its ends (bisection past a refusal)."""
+        low, low_slope, high, s = 0.0, slope, None, 1.0  # the minimum: past low, short of high
+        for _ in range(self.SEARCH_TRIALS):
+            along = self._step(start, s, 2.0 ** -self.refusals_allowed)
+            if along is not None and abs(along) <= slope / 4:
+                return
+            if along is not None and along > 0:
+                low, low_slope = s, along
+            else:
+                high, high_slope = s, along
+            if high is None:
+                s = 2 * s
+            elif high_slope is None or not np.isfinite(high_slope):
+                s = (low + high) / 2
+            else:
+                fraction = low_slope / (low_slope - high_slope)
+                s = low + (high - low) * min(max(fraction, 0.1), 0.9)
+        # a search that ran out keeps its last step
+
+    def solve(self):
+        """Runs Newton from the current u; returns the number of iterations.
+        The first correction also brings u to its Dirichlet values; it is
+        taken whole (shortened only when a library refuses it)."""
+        u, du = self.u, self.du
+        self._evaluate(raise_refusal=True)
+        self._residual()
+        for iteration in range(1, self.max_iterations + 1):
+            self.A.zeroEntries()
+            fem_petsc.assemble_matrix(self.A, self.J, self.bcs)
+            self.A.assemble()
+            self.solver.solve(self.b, du.vector)
+            du.x.scatter_forward()
+            start = u.x.array.copy()
+            slope = self.b.dot(du.vector)
+            converged = self._largest(du) <= NEWTON_RTOL * self._largest(u)
+            if iteration == 1 or converged or not slope > 0:
+                s = 1.0
+                while self._step(start, s, 2.0 ** -self.refusals_allowed) is None:
+                    s /= 2
+                if converged:
+                    return iteration
+            else:
+                self._search(start, slope)
+        raise NotConverged(f"Newton did not converge in {self.max_iterations} iterations "
+                           f"(last correction {self._largest(du):.3e} against "
+                           f"{self._largest(u):.3e})")
+
+
+def gather_dofs(function):
+    """(coordinates (points, 2), values) of the owned degrees of freedom of a
+    scalar function, from every process, on process 0 (None elsewhere)."""
+    space = function.function_space
+    owned = space.dofmap.index_map.size_local
+    local = (space.tabulate_dof_coordinates()[:owned, :2], function.x.array[:owned].copy())
+    parts = space.mesh.comm.gather(local, root=0)
+    if parts is None:
+        return None
+    return np.concatenate([p[0] for p in parts]), np.concatenate([p[1] for p in parts])
+
+
+def global_sum(comm, value):
+    return comm.allreduce(float(value), op=MPI.SUM)

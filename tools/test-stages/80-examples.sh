@@ -1,0 +1,30 @@
+# The finite-element examples in examples/ (DOLFINx from Debian) at their
+# small size, on 1 and on 2 MPI processes, with the Python package installed
+# as a user installs it. An example exits 1 when its check fails; each run
+# must also leave its PNG plots and CSV files.
+source "$(dirname "$0")/../lib.sh"
+cd "$repo"
+need_packages python3-dolfinx python3-mpi4py python3-gmsh python3-matplotlib openmpi-bin
+python=$(install_python_package)
+mpirun=(mpirun --oversubscribe)
+[ "$(id -u)" -ne 0 ] || mpirun+=(--allow-run-as-root)
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+
+passed=0 failed=0 start=$SECONDS
+for example in quench iron_ring ac_loss; do
+  for processes in 1 2; do
+    folder=$out/$example-$processes
+    if timeout 600 "${mpirun[@]}" -n "$processes" "$python" "examples/$example.py" \
+        --size small --out "$folder" &&
+        compgen -G "$folder/$example*.png" >/dev/null && compgen -G "$folder/$example*.csv" >/dev/null
+    then
+      passed=$((passed + 1))
+    else
+      echo "FAILED: $example on $processes process(es)"
+      failed=$((failed + 1))
+    fi
+  done
+done
+echo "$passed passed, $failed failed in $((SECONDS - start)) s (example runs)"
+[ "$failed" -eq 0 ]
