@@ -1,7 +1,9 @@
 # The finite-element examples in examples/ (DOLFINx from Debian) at their
 # small size, on 1 and on 2 MPI processes, with the Python package installed
 # as a user installs it. An example exits 1 when its check fails; each run
-# must also leave its PNG plots and CSV files.
+# must also leave its PNG plots and CSV files, and its closing figure on 2
+# processes must agree with the one on 1 to the solvers' tolerance, 1e-8 (the
+# figures are relative deviations).
 source "$(dirname "$0")/../lib.sh"
 cd "$repo"
 need_packages python3-dolfinx python3-mpi4py python3-gmsh python3-matplotlib openmpi-bin
@@ -11,12 +13,15 @@ mpirun=(mpirun --oversubscribe)
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 
+# figure FILE : the checked figure of a run's closing line.
+figure() { sed -n 's/.* \([-+.0-9e]*\) (limit .*/\1/p' "$1" | tail -n 1; }
+
 passed=0 failed=0 start=$SECONDS
 for example in quench iron_ring ac_loss; do
   for processes in 1 2; do
     folder=$out/$example-$processes
     if timeout 600 "${mpirun[@]}" -n "$processes" "$python" "examples/$example.py" \
-        --size small --out "$folder" &&
+        --size small --out "$folder" | tee "$folder.log" &&
         compgen -G "$folder/$example*.png" >/dev/null && compgen -G "$folder/$example*.csv" >/dev/null
     then
       passed=$((passed + 1))
@@ -25,6 +30,12 @@ for example in quench iron_ring ac_loss; do
       failed=$((failed + 1))
     fi
   done
+  one=$(figure "$out/$example-1.log") two=$(figure "$out/$example-2.log")
+  if ! awk -v a="$one" -v b="$two" 'BEGIN { d = a - b; exit !(a != "" && b != "" && d * d <= 1e-16) }'
+  then
+    echo "FAILED: $example gives $one on 1 process and $two on 2"
+    failed=$((failed + 1))
+  fi
 done
 echo "$passed passed, $failed failed in $((SECONDS - start)) s (example runs)"
 [ "$failed" -eq 0 ]
