@@ -23,7 +23,8 @@ from .orvandel import VectorHysteresis
 
 __version__ = "0.1.0"
 
-globals().update(host_functions())
+_host_functions = host_functions()
+globals().update(_host_functions)
 
 __all__ = ["EvalError", "Library", "library_path", "catalogue", "orvandel",
-           "VectorHysteresis", *host_functions()]
+           "VectorHysteresis", *_host_functions]

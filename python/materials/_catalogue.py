@@ -2,7 +2,6 @@
 host program `materials list` shows: the same argument names, units,
 defaults and ranges."""
 import json
-import math
 import threading
 from pathlib import Path
 
@@ -118,7 +117,7 @@ def _host_function(entry):
     source = (f"def {entry['name']}({', '.join(parameters)}, *, out=None):\n"
               f"    return _library({entry['name']!r})._evaluate("
               f"{entry['name']!r}, ({', '.join(names)},), _names, out)\n")
-    namespace = {"_library": _library, "_names": names, "inf": math.inf, "nan": math.nan}
+    namespace = {"_library": _library, "_names": names}
     exec(source, namespace)  # a real signature, for help() and for speed
     function = namespace[entry["name"]]
     function.__doc__ = _docstring(entry)

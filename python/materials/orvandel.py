@@ -161,8 +161,9 @@ class VectorHysteresis:
     at one material point or at an array of them (shape).
 
     evaluate(h) gives B and dB/dh for a trial field; accept(h) makes h the
-    field of the accepted step and advances each cell's history (its
-    reversible field, and its reference vector with it). A loop:
+    field of the accepted step and advances each cell's history, its
+    reversible field, which also serves as the reference vector of the
+    play's keep test. A loop:
 
         model = VectorHysteresis(weight, chi, hc_max, tau_c, tau, dt, cell_fraction)
         for h in fields:
@@ -183,26 +184,22 @@ class VectorHysteresis:
         self.dt, self.cell_fraction = float(dt), float(cell_fraction)
         self.shape = tuple(int(n) for n in np.atleast_1d(shape))
         self.hrev = np.zeros(self.shape + (count, 3))  # each cell's reversible field
-        self.h_ref = np.zeros(self.shape + (count, 3))  # and its reference vector
-
-    def _arguments(self, h):
-        c = self.cells
-        return (self.hrev, self.h_ref, c["weight"], c["chi"], self.dt, self.cell_fraction,
-                h, c["hc_max"], c["tau_c"], c["tau"])
 
     def evaluate(self, h):
         """B (..., 3) in T and dB/dh (..., 3, 3) in T m/A at the field h
         (..., 3), A/m, from the accepted history."""
-        return bhyst(*self._arguments(h)), dbhyst_dh(*self._arguments(h))
+        c = self.cells
+        arguments = (self.hrev, self.hrev, c["weight"], c["chi"], self.dt, self.cell_fraction,
+                     h, c["hc_max"], c["tau_c"], c["tau"])
+        return bhyst(*arguments), dbhyst_dh(*arguments)
 
     def accept(self, h):
         """Takes h as the field of the accepted step: each cell's reversible
-        field becomes the one evaluate used, and its reference vector too."""
+        field becomes the one evaluate used."""
         h = np.broadcast_to(_real_array(h, "h"), self.shape + (3,))
         c = self.cells
         fresh = np.stack([hrev_k(c["weight"][k], c["chi"][k], c["hc_max"][k], c["tau_c"][k],
                                  c["tau"][k], self.dt, h, self.hrev[..., k, :],
-                                 self.h_ref[..., k, :])
+                                 self.hrev[..., k, :])
                           for k in range(c["weight"].shape[0])], axis=-2)
         self.hrev = fresh
-        self.h_ref = fresh.copy()
