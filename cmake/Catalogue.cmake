@@ -1,4 +1,4 @@
-# Turns the catalogue of host functions (tools/catalogue.json, which the
+# Turns the catalogue of host functions (common/catalogue.json, which the
 # Python package reads too) into the C++ initializer of the tool's
 # std::vector<Entry>, so that each argument, unit, default and range is
 # written once. Runs at configure time; editing the JSON reconfigures.

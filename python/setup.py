@@ -18,7 +18,7 @@ from wheel.bdist_wheel import bdist_wheel
 
 HERE = Path(__file__).resolve().parent
 REPOSITORY = HERE.parent
-CATALOGUE = REPOSITORY / "tools" / "catalogue.json"
+CATALOGUE = REPOSITORY / "common" / "catalogue.json"
 
 
 def library_file(name):

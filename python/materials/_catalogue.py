@@ -10,9 +10,9 @@ from ._library import Library, library_path
 __all__ = ["catalogue", "host_functions"]
 
 _HERE = Path(__file__).resolve().parent
-# Installed, the catalogue lies in the package; in a checkout, in tools/.
+# Installed, the catalogue lies in the package; in a checkout, in common/.
 _CATALOGUE = next(p for p in (_HERE / "catalogue.json",
-                              _HERE.parent.parent / "tools" / "catalogue.json")
+                              _HERE.parent.parent / "common" / "catalogue.json")
                   if p.is_file())
 
 

@@ -12,7 +12,7 @@ import pytest
 import materials
 
 REPOSITORY = Path(__file__).resolve().parents[2]
-sys.path.insert(0, str(REPOSITORY / "tools"))
+sys.path.insert(0, str(REPOSITORY))
 from validation import comparisons, reference, report  # noqa: E402
 
 CHECKS = [(name, check) for name, section in comparisons.sections().items()
@@ -46,6 +46,6 @@ def test_committed_report_is_the_one_the_libraries_give():
     docs = REPOSITORY / "docs"
     committed = (docs / "validation.md").read_text()
     assert committed == report.markdown(comparisons.sections()), (
-        "docs/validation.md is out of date: rerun tools/run-validation")
+        "docs/validation.md is out of date: rerun scripts/run-validation")
     figures = re.findall(r"\]\((validation/[^)]+\.png)\)", committed)
     assert figures and all((docs / f).is_file() for f in figures)

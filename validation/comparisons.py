@@ -72,7 +72,7 @@ def defaults(name):
 
 
 # ---- The ranges the report finds meaningful: where each fit agrees with its
-# reference within the limits below. tools/catalogue.json states the same
+# reference within the limits below. common/catalogue.json states the same
 # ("meaningful"); the test holds the two together.
 DASKELT_RANGE_K = ref.COPPER_CONDUCTIVITY_RANGE_K
 DASKELT_RRR_RANGE = (min(ref.COPPER_CONDUCTIVITY), max(ref.COPPER_CONDUCTIVITY))

@@ -2,7 +2,7 @@
 FOLDER/validation/ (PNG, Matplotlib). The text needs only the comparisons;
 Matplotlib is loaded for the figures alone.
 
-    python -m validation [FOLDER]      (with tools/ on the path; FOLDER: docs)"""
+    python -m validation [FOLDER]      (from the repository's top folder; FOLDER: docs)"""
 import sys
 from pathlib import Path
 
@@ -364,12 +364,12 @@ def markdown(s):
 Every library's values here come from the library itself, evaluated through
 its entry points by the Python package `materials`; every reference value
 comes from the published source named with it (the numbers, with their
-sources, are in `tools/validation/reference.py`). Deviation means library
+sources, are in `validation/reference.py`). Deviation means library
 value / reference value − 1. Each worst deviation is held to the limit stated
 beside it by `python/tests/test_validation.py`, which also holds the
 catalogue's meaningful ranges (`materials list`) to the ones stated here.
 
-Written by `tools/run-validation` (tables and figures); do not edit by hand.
+Written by `scripts/run-validation` (tables and figures); do not edit by hand.
 
 ## Summary
 
