@@ -61,7 +61,7 @@ Loaded load(const std::string& library, const Common& common, const Streams& str
   }
   if (common.verbose) streams.err << "materials: loading " << path << "\n";
   std::string error;
-  Loaded loaded{Library::open(path, error), {}, nullptr};
+  Loaded loaded{open_library(path, error), {}, nullptr};
   if (!loaded.library) throw Stop{exit_cannot_run, error};
   loaded.function = !common.function.empty() ? common.function
                     : names_a_file(library)     ? function_from_file(path)
@@ -72,10 +72,10 @@ Loaded load(const std::string& library, const Common& common, const Streams& str
 
 // Stops unless the library takes the function name with `count` arguments.
 void check_accepted(const Loaded& loaded, size_t count) {
-  const std::string refusal = loaded.library->refusal(loaded.function, count);
-  if (!refusal.empty())
+  const std::string refused = refusal(*loaded.library, loaded.function, count);
+  if (!refused.empty())
     throw Stop{exit_cannot_run, loaded.library->path() + " refuses \"" + loaded.function +
-                                    "\" with " + std::to_string(count) + " arguments: " + refusal};
+                                    "\" with " + std::to_string(count) + " arguments: " + refused};
 }
 
 // The value every argument takes where the input gives none: the
