@@ -39,7 +39,8 @@ class LoadedLibrary {
 #if defined(_WIN32)
     handle_ = reinterpret_cast<void*>(LoadLibraryA(path_.c_str()));
     if (handle_ == nullptr) {
-      load_error_ = "cannot load " + path_ + " (Windows error " + std::to_string(GetLastError()) + ")";
+      load_error_ =
+          "cannot load " + path_ + " (Windows error " + std::to_string(GetLastError()) + ")";
       return;
     }
 #else
