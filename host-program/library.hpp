@@ -30,7 +30,8 @@ bool names_a_file(const std::string& library);
 // older build's), otherwise next to the program, then in lib/ beside the
 // program's folder (an installed tree). Empty, with the places tried in
 // `tried`, when there is no such file.
-std::string locate_library(const std::string& library, const std::string& lib_dir, std::string& tried);
+std::string locate_library(const std::string& library, const std::string& lib_dir,
+                           std::string& tried);
 
 // The host function name a library file answers to by convention: the file
 // name without "lib" and the extension.
