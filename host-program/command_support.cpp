@@ -66,12 +66,14 @@ void add_output_options(CLI::App& command, Common& common) {
       ->check(CLI::Range(1, 17));
 }
 
-void add_function_options(CLI::App& command, Common& common) {
+void add_evaluating_options(CLI::App& command, Common& common) {
   command.add_option("--function", common.function,
                      "Host function name, when it is not the file's name");
   command.add_option("--set", common.settings, "An argument's value instead of its default")
       ->delimiter('=')
       ->type_name("NAME=VALUE");
+  add_output_options(command, common);
+  command.footer(exit_status_help);
 }
 
 Loaded load(const std::string& library, const Common& common, const Streams& streams) {

@@ -59,9 +59,11 @@ Command add_eval_command(CLI::App& app, Common& common, const Streams& streams);
 Command add_sweep_command(CLI::App& app, Common& common, const Streams& streams);
 Command add_loop_command(CLI::App& app, Common& common, const Streams& streams);
 
-// --csv and --precision; --function and --set.
+// --csv and --precision.
 void add_output_options(CLI::App& command, Common& common);
-void add_function_options(CLI::App& command, Common& common);
+// A command that evaluates a host function: --function and --set, the
+// output options, and the exit statuses under its help.
+void add_evaluating_options(CLI::App& command, Common& common);
 
 struct Loaded {
   std::unique_ptr<Library> library;

@@ -90,9 +90,7 @@ Command add_eval_command(CLI::App& app, Common& common, const Streams& streams) 
   eval->add_option("POINT", options->points,
                    "A point's arguments, separated by commas (77,100); missing ones take "
                    "defaults");
-  add_function_options(*eval, common);
-  add_output_options(*eval, common);
-  eval->footer(exit_status_help);
+  add_evaluating_options(*eval, common);
   return {eval, [options, &common, &streams] {
             return eval_command(options->library, options->points, common, streams);
           }};

@@ -111,9 +111,7 @@ Command add_sweep_command(CLI::App& app, Common& common, const Streams& streams)
   sweep->add_flag("--summary", options->summary,
                   "Only one line: range, points, minimum, maximum and the library file (the "
                   "table goes to --output, if given)");
-  add_function_options(*sweep, common);
-  add_output_options(*sweep, common);
-  sweep->footer(exit_status_help);
+  add_evaluating_options(*sweep, common);
   return {sweep, [options, &common, &streams] { return sweep_command(*options, common, streams); }};
 }
 
