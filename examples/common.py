@@ -46,8 +46,9 @@ class RefusedElsewhere(RuntimeError):
 
 
 class Run:
-    """One example's run: its options (--size, --out), the clock on eval and
-    on the solve, its output files and its closing line."""
+    """One example's run: its options (--size, --out and its own), the clock
+    on eval and on the solve, its output files, its checks and its closing
+    line."""
 
     def __init__(self, name, description, add_options=None):
         """add_options(parser), if given, adds the example's own options;
