@@ -1,6 +1,7 @@
-"""What the three examples share: the command line, the clock on eval, the
-material properties at quadrature points, Newton's method, gathering a field
-for plots, the CSV files and the closing line.
+"""What the examples share: the command line, the clock on eval, the
+material properties at quadrature points, Newton's method and the stop when
+a library refuses the state it converges to, gathering a field for plots,
+the CSV files, the checks and the closing line.
 
 Each MPI process runs the whole script on its part of the mesh (the slab:
 on its share of the cases) and loads its own copy of each library; only
@@ -39,18 +40,28 @@ class NotConverged(RuntimeError):
     """Newton ran out of iterations."""
 
 
-class Run:
-    """One example's run: its options (--size, --out), the clock on eval and
-    on the solve, its output files and its closing line."""
+class RefusedElsewhere(RuntimeError):
+    """Raised by Newton on the other processes when a library refuses a
+    point on one process and ends the solve there."""
 
-    def __init__(self, name, description):
+
+class Run:
+    """One example's run: its options (--size, --out and its own), the clock
+    on eval and on the solve, its output files, its checks and its closing
+    line."""
+
+    def __init__(self, name, description, add_options=None):
+        """add_options(parser), if given, adds the example's own options;
+        their values are in `options`."""
         parser = argparse.ArgumentParser(prog=f"{name}.py", description=description)
         parser.add_argument("--size", choices=("small", "full"), default="small",
                             help="small: a coarse mesh and few steps (seconds); "
                                  "full: the resolution the figures in the README come from")
         parser.add_argument("--out", type=Path, default=Path("out/examples"),
                             help="folder for the PNG plots and CSV files (default out/examples)")
-        options = parser.parse_args()
+        if add_options:
+            add_options(parser)
+        self.options = options = parser.parse_args()
         self.name = name
         self.size = options.size
         self.full = options.size == "full"
@@ -59,6 +70,7 @@ class Run:
         self.root = self.comm.rank == 0
         self.eval_seconds = 0.0
         self.solve_seconds = 0.0
+        self.failed_checks = 0
         if self.root:
             self.out.mkdir(parents=True, exist_ok=True)
 
@@ -68,12 +80,15 @@ class Run:
 
     def timed(self, function):
         """function (a materials function) with its time added to the eval
-        clock."""
+        clock; a refusal it raises carries the function's name as `library`."""
         @functools.wraps(function)
         def clocked(*args, **kwargs):
             start = time.perf_counter()
             try:
                 return function(*args, **kwargs)
+            except materials.EvalError as error:
+                error.library = function.__name__
+                raise
             finally:
                 self.eval_seconds += time.perf_counter() - start
         return clocked
@@ -86,6 +101,23 @@ class Run:
             yield
         finally:
             self.solve_seconds += time.perf_counter() - start
+
+    @contextlib.contextmanager
+    def stopping_on_refusal(self, where):
+        """Inside, a refusal that Newton could not step around (the state the
+        equations call for lies outside a material law's range) ends the run:
+        one line from process 0, "stopped <where>:" with the library's
+        message and point, and status 1. Newton raises it on every process at
+        once: materials.EvalError where the library refused, RefusedElsewhere
+        on the others."""
+        try:
+            yield
+        except (materials.EvalError, RefusedElsewhere) as error:
+            refusals = self.comm.allgather(
+                f"{getattr(error, 'library', 'a library')}: {error}"
+                if isinstance(error, materials.EvalError) else None)
+            self.say(f"stopped {where}: {next(filter(None, refusals))}")
+            sys.exit(1)
 
     def write_csv(self, filename, columns):
         """columns: {header: 1-D sequence}, all of one length."""
@@ -100,9 +132,44 @@ class Run:
         if self.root:
             figure.savefig(self.out / filename, dpi=110)
 
+    def save_temperature_maps(self, name, maps, T_low, T_high, size, x_label="x (mm)"):
+        """Temperature maps {t in s: (coordinates in m, values in K)} as
+        gather_dofs gives them, one panel per time in a column under one
+        colour scale from T_low to T_high: name.png, and name.csv with a
+        column per time. size: the figure's width and its height per panel,
+        in inches."""
+        if not self.root:
+            return
+        import matplotlib.pyplot as plt  # here: the example has chosen the backend
+        first = next(iter(maps.values()))
+        self.write_csv(f"{name}.csv", {"x_m": first[0][:, 0], "y_m": first[0][:, 1],
+                                       **{f"T_K_at_{t * 1e3:g}ms": m[1] for t, m in maps.items()}})
+        width, height = size
+        figure, axes = plt.subplots(len(maps), 1, figsize=(width, height * len(maps) + 0.7),
+                                    sharex=True, constrained_layout=True)
+        levels = np.linspace(T_low, T_high, 25)
+        for axis, (t, (xy, values)) in zip(axes, maps.items()):
+            shown = axis.tricontourf(xy[:, 0] * 1e3, xy[:, 1] * 1e3, values, levels=levels,
+                                     cmap="inferno")
+            axis.set_aspect("equal")
+            axis.set_ylabel("y (mm)")
+            axis.set_title(f"t = {t * 1e3:g} ms", fontsize=9, loc="left")
+        axes[-1].set_xlabel(x_label)
+        figure.colorbar(shown, ax=axes, label="T (K)",
+                        ticks=np.arange(10 * np.ceil(T_low / 10), T_high, 10))
+        self.save(figure, f"{name}.png")
+
+    def check(self, check, figure, limit):
+        """A check ahead of the closing one, on a line of its own; if it
+        fails, finish exits with status 1 too."""
+        ok = figure <= limit
+        self.failed_checks += not ok
+        self.say(f"{check} {figure:.6e} (limit {limit:g}) {'ok' if ok else 'FAIL'}")
+
     def finish(self, check, figure, limit):
-        """The closing line, then exit: status 1 when figure exceeds limit.
-        figure is the same on every process (computed from global sums)."""
+        """The closing line, then exit: status 1 when figure exceeds limit
+        or an earlier check failed. figure is the same on every process
+        (computed from global sums)."""
         ok = figure <= limit
         eval_total = self.comm.allreduce(self.eval_seconds)
         solve_total = self.comm.allreduce(self.solve_seconds)
@@ -112,7 +179,7 @@ class Run:
                  f"({eval_total / self.comm.size:.2f} s of {solve_total / self.comm.size:.2f} s "
                  f"per process), {self.comm.size} process{'es' if self.comm.size > 1 else ''}")
         sys.stdout.flush()
-        sys.exit(0 if ok else 1)
+        sys.exit(0 if ok and not self.failed_checks else 1)
 
 
 class QuadraturePoints:
@@ -170,7 +237,8 @@ class Newton:
     left the range where the material law is defined, say a temperature
     below 0 K after an overshoot). The step is then shortened, on every
     process alike; when it has shrunk below 2**-refusals_allowed of the full
-    correction, the error is raised with the library's message and point."""
+    correction, the error is raised with the library's message and point
+    (RefusedElsewhere on the other processes)."""
 
     SEARCH_TRIALS = 12
 
@@ -202,7 +270,7 @@ class Newton:
             return True
         self.refusals += 1
         if raise_refusal:
-            raise refused or RuntimeError("a library refused a point on another process")
+            raise refused or RefusedElsewhere("a library refused a point on another process")
         return False
 
     def _residual(self):

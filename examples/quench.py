@@ -123,21 +123,7 @@ run.say(f"deposited {deposited:.6g} J/m, enthalpy rise {enthalpy_gain:.6g} J/m "
 
 if run.root:
     run.write_csv("quench_hot_spot.csv", {"t_s": times, "T_hot_spot_K": hot_spot})
-    first = next(iter(maps.values()))
-    run.write_csv("quench_maps.csv", {"x_m": first[0][:, 0], "y_m": first[0][:, 1],
-                                      **{f"T_K_at_{t * 1e3:g}ms": m[1] for t, m in maps.items()}})
-    figure, axes = plt.subplots(len(maps), 1, figsize=(8, 0.95 * len(maps) + 0.7),
-                                sharex=True, constrained_layout=True)
-    levels = np.linspace(T_START, max(hot_spot), 25)
-    for axis, (t, (xy, values)) in zip(axes, maps.items()):
-        shown = axis.tricontourf(xy[:, 0] * 1e3, xy[:, 1] * 1e3, values, levels=levels,
-                                 cmap="inferno")
-        axis.set_aspect("equal")
-        axis.set_ylabel("y (mm)")
-        axis.set_title(f"t = {t * 1e3:g} ms", fontsize=9, loc="left")
-    axes[-1].set_xlabel("x (mm)")
-    figure.colorbar(shown, ax=axes, label="T (K)", ticks=np.arange(10, levels[-1], 10))
-    run.save(figure, "quench_maps.png")
+    run.save_temperature_maps("quench_maps", maps, T_START, max(hot_spot), size=(8, 0.95))
     figure, axis = plt.subplots(figsize=(6, 4), constrained_layout=True)
     axis.plot(np.array(times) * 1e3, hot_spot)
     axis.axvspan(0, HEATER_TIME * 1e3, color="orange", alpha=0.2, label="heater on")
