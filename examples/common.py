@@ -1,4 +1,4 @@
-"""What the three examples share: the command line, the clock on eval, the
+"""What the examples share: the command line, the clock on eval, the
 material properties at quadrature points, Newton's method, gathering a field
 for plots, the CSV files and the closing line.
 
@@ -29,6 +29,8 @@ import materials
 for _handler in logging.getLogger().handlers:
     _handler.setLevel(logging.WARNING)
 
+MU0 = 4e-7 * np.pi  # H/m, the magnetic constant
+
 # Newton stops when its correction is this small against the solution, in the
 # largest-magnitude norm; with quadratic convergence the error left is far
 # smaller still. The figures of a run on 1 and on 2 processes agree to it.
@@ -43,14 +45,18 @@ class Run:
     """One example's run: its options (--size, --out), the clock on eval and
     on the solve, its output files and its closing line."""
 
-    def __init__(self, name, description):
+    def __init__(self, name, description, add_options=None):
+        """add_options(parser), if given, adds an example's own options; they
+        are in self.options."""
         parser = argparse.ArgumentParser(prog=f"{name}.py", description=description)
         parser.add_argument("--size", choices=("small", "full"), default="small",
                             help="small: a coarse mesh and few steps (seconds); "
                                  "full: the resolution the figures in the README come from")
         parser.add_argument("--out", type=Path, default=Path("out/examples"),
                             help="folder for the PNG plots and CSV files (default out/examples)")
-        options = parser.parse_args()
+        if add_options:
+            add_options(parser)
+        options = self.options = parser.parse_args()
         self.name = name
         self.size = options.size
         self.full = options.size == "full"
@@ -100,15 +106,17 @@ class Run:
         if self.root:
             figure.savefig(self.out / filename, dpi=110)
 
-    def finish(self, check, figure, limit):
-        """The closing line, then exit: status 1 when figure exceeds limit.
-        figure is the same on every process (computed from global sums)."""
-        ok = figure <= limit
+    def finish(self, check, figure, limit, failed=()):
+        """The closing line, then exit: status 1 when figure exceeds limit or
+        another check of the run failed (failed: their names). figure is the
+        same on every process (computed from global sums)."""
+        ok = figure <= limit and not failed
         eval_total = self.comm.allreduce(self.eval_seconds)
         solve_total = self.comm.allreduce(self.solve_seconds)
         share = 100 * eval_total / solve_total if solve_total else 0.0
-        self.say(f"{check} {figure:.6e} (limit {limit:g}) "
-                 f"{'ok' if ok else 'FAIL'}; eval {share:.1f} % of the solve "
+        verdict = "ok" if ok else "FAIL" + "".join(f", {name} failed" for name in failed)
+        self.say(f"{check} {figure:.6e} (limit {limit:g}) {verdict}; "
+                 f"eval {share:.1f} % of the solve "
                  f"({eval_total / self.comm.size:.2f} s of {solve_total / self.comm.size:.2f} s "
                  f"per process), {self.comm.size} process{'es' if self.comm.size > 1 else ''}")
         sys.stdout.flush()
@@ -122,11 +130,13 @@ class QuadraturePoints:
 
     values(expression) evaluates a UFL expression at every point in one call,
     as an array (cells, points per cell); store(function, array) puts such an
-    array into a quadrature function."""
+    array into a quadrature function; areas() is the area (in 3-D the
+    volume) each point stands for."""
 
     def __init__(self, mesh, degree):
         cell = mesh.ufl_cell()
-        self.points, _ = basix.make_quadrature(basix.cell.string_to_type(cell.cellname()), degree)
+        self.points, self.weights = basix.make_quadrature(
+            basix.cell.string_to_type(cell.cellname()), degree)
         element = ufl.FiniteElement("Quadrature", cell, degree, quad_scheme="default")
         self.space = fem.FunctionSpace(mesh, element)
         self.dx = ufl.dx(domain=mesh, metadata={"quadrature_degree": degree,
@@ -148,6 +158,11 @@ class QuadraturePoints:
     def store(self, function, values):
         function.x.array[self.dofs] = values
         function.x.scatter_forward()
+
+    def areas(self):
+        """Each point's quadrature weight times |det J| of its cell's map
+        (cells, points): sums over points are integrals with `dx`."""
+        return self.values(abs(ufl.JacobianDeterminant(self.space.mesh))) * self.weights
 
 
 class Newton:
