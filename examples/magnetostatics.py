@@ -15,8 +15,8 @@ with B . n = 0 on an inner boundary. Newton's method solves the weak form
 
 on second-order Lagrange elements over curved (second-order) cells, with
 B and dB/dh at the quadrature points of `dx` (the model is 3-D; h_z = 0).
-J is symmetric and positive, F the gradient of a convex energy along
-each step, so the examples' shared line search applies as it stands.
+J is symmetric and positive, F the gradient of a convex energy within a
+time step, so the examples' shared line search applies as it stands.
 
 The material: B = mu0 ((1 - f) h + sum_k w_k H_k), where each cell k's
 reversible field H_k follows h through a vector play of radius chi_k, relaxes
@@ -61,19 +61,23 @@ closed forms):
    reaching h: rho^2 cos^2(dtheta/2) + (rho sin(dtheta/2) + chi)^2 = |h|^2, so
        rho = -chi sin(dtheta/2) + sqrt(|h|^2 - chi^2 cos^2(dtheta/2)),
        loss per cycle = N mu0 w_k chi 2 rho sin(dtheta/2),  N = 2 pi/dtheta.
-   This discrete form is checked; its limit dtheta -> 0 is the continuous
-   2 pi mu0 w_k chi sqrt(|h|^2 - chi^2), about N-independent only for fine
-   steps. The transient decays by about exp(-2 pi rho/chi) per cycle, so the
-   second cycle is measured: the dissipation of every cell at every point,
-   integrated over the iron, against pi a^2 times the closed form at the
-   interior |h|, within 1 %.
+   This discrete form is checked: the continuous 2 pi mu0 w_k chi
+   sqrt(|h|^2 - chi^2), its limit dtheta -> 0, lies 12 % above it at 12
+   steps per cycle. The transient decays by about exp(-2 pi rho/chi) per
+   cycle, so the second cycle is measured: the dissipation of every cell at
+   every point, integrated over the iron, against pi a^2 times the closed
+   form at the interior |h| (of the iron's area average of h, over the
+   cycle), within 1 %.
 3. A ring around a line current I(t): h_s = I/(2 pi r) e_theta is free of
    divergence and B(h_s) points along e_theta at every point whatever its
    history, so phi stays 0 and B at each point is the point model driven by
    its own I/(2 pi r). Every point has its own history; one mixed up between
    points or processes would show as tens of per cent. The largest
    |B - B_point e_theta| over the iron's points, against the largest |B|,
-   within 0.5 %.
+   within 0.5 %. At the full size it lies where the current passes zero,
+   near the radius at which the widest cell's play stops moving
+   (I_max/(2 pi chi) = 23.9 mm): the remanent B has a kink in r there, which
+   the elements resolve poorly, so it shrinks only slowly with the cells.
 4. Newton: the median of its iterations per step at most 6.
 
 The closing figure is the largest of checks 1 to 3, each as a share of its
@@ -91,11 +95,11 @@ from dolfinx.io import gmshio
 from mpi4py import MPI
 
 import materials
-from common import MU0, QuadraturePoints, Newton, Run, global_sum
+from common import MU0, NotConverged, QuadraturePoints, Newton, Run, global_sum
 
-run = Run("magnetostatics", __doc__.splitlines()[0], add_options=lambda parser: parser.add_argument(
-    "--jacobian", choices=("exact", "mu0"), default="exact",
-    help="Newton's Jacobian from dB/dh (default) or from mu0 I"))
+run = Run("magnetostatics", __doc__.splitlines()[0], add_options=lambda parser: (
+    parser.add_argument("--jacobian", choices=("exact", "mu0"), default="exact",
+                        help="Newton's Jacobian from dB/dh (default) or from mu0 I")))
 evaluate = run.timed(materials.VectorHysteresis.evaluate)
 accept = run.timed(materials.VectorHysteresis.accept)
 EXACT = run.options.jacobian == "exact"
@@ -110,7 +114,7 @@ PLAY_ONLY = dict(CELLS, hc_max=[0.0] * 4, tau_c=[0.0] * 4, tau=[0.0] * 4)
 
 FREQUENCY = 50.0                        # Hz
 PERIODS = 2
-STEPS = 16 if not run.full else 64      # per period
+STEPS = 12 if not run.full else 64      # per period
 DT = 1 / (FREQUENCY * STEPS)            # s
 IRON, AIR = 1, 2                        # cell tags
 
@@ -275,6 +279,8 @@ def cylinder_point_model(cells, fields):
             h, g, slope, B = trial, g_trial, slope_trial, B_trial
             if np.linalg.norm(s * correction) <= 1e-13 * H_APPLIED:
                 break
+        else:
+            raise NotConverged(f"the point model did not converge at H_a = {H_a}")
         accept(model, h)
         hs.append(h[:2])
         Bs.append(B[:2])
@@ -403,23 +409,16 @@ run.say(f"Newton with the {run.options.jacobian} Jacobian: {median:g} iterations
 run.say("share of its limit: " + ", ".join(f"{name} {share:.3f}" for name, share in shares.items()))
 
 if run.root:
-    columns = {name: [] for name in (
-        "load", "step", "t_s", "H_a_x", "H_a_y", "h_point_x", "h_point_y", "B_point_x_T",
-        "B_point_y_T", "h_centre_x", "h_centre_y", "B_centre_x_T", "B_centre_y_T",
-        "h_average_x", "h_average_y", "deviation_of_average", "largest_deviation_inside",
-        "newton_iterations", "dissipated_J_per_m")}
-    for load, rows in cylinder_runs.items():
-        columns["load"] += [load] * len(times)
-        columns["step"] += list(range(1, len(times) + 1))
-        columns["t_s"] += list(times)
-        for name in ("H_a", "h_point", "B_point", "h_centre", "B_centre", "h_average"):
-            for i, component in enumerate("xy"):
-                header = next(c for c in columns if c.startswith(f"{name}_{component}"))
-                columns[header] += list(rows[name][:, i])
-        for header, name in (("deviation_of_average", "deviation"),
-                             ("largest_deviation_inside", "largest_deviation"),
-                             ("newton_iterations", "newton"), ("dissipated_J_per_m", "dissipated")):
-            columns[header] += list(rows[name])
+    vectors = {"H_a": "A_per_m", "h_point": "A_per_m", "B_point": "T", "h_centre": "A_per_m",
+               "B_centre": "T", "h_average": "A_per_m"}
+    scalars = {"deviation": "deviation_of_average", "largest_deviation": "largest_deviation_inside",
+               "newton": "newton_iterations", "dissipated": "dissipated_J_per_m"}
+    parts = [{"load": [load] * len(times), "step": np.arange(1, len(times) + 1), "t_s": times,
+              **{f"{name}_{xy}_{unit}": rows[name][:, i]
+                 for name, unit in vectors.items() for i, xy in enumerate("xy")},
+              **{header: rows[name] for name, header in scalars.items()}}
+             for load, rows in cylinder_runs.items()]
+    columns = {header: np.concatenate([part[header] for part in parts]) for header in parts[0]}
     run.write_csv("magnetostatics_cylinder.csv", columns)
     run.write_csv("magnetostatics_ring.csv", {
         "step": range(1, len(times) + 1), "t_s": times, "current_A": ring_rows["current"],
@@ -439,7 +438,7 @@ if run.root:
         if ring_case:  # no triangles across the hole
             middle = shown[:, :2][mesh.triangles].mean(axis=1)
             mesh.set_mask(np.hypot(*middle.T) < RING_INNER)
-        magnitude = np.hypot(shown[:, 2], shown[:, 3])
+        magnitude = np.hypot(shown[:, 2], shown[:, 3]) * 1e3  # mT
         filled = axis.tricontourf(mesh, magnitude, levels=30, cmap="viridis")
         grid = np.linspace(-reach, reach, 120) * 1e3
         gx, gy = np.meshgrid(grid, grid)
@@ -454,7 +453,7 @@ if run.root:
         axis.set_aspect("equal")
         axis.set_title(f"{case}, t = {times[MAP_STEP - 1] * 1e3:g} ms", fontsize=10)
         axis.set_xlabel("x (mm)")
-        figure.colorbar(filled, ax=axis, label="|B| (T)", shrink=0.85)
+        figure.colorbar(filled, ax=axis, label="|B| (mT)", shrink=0.85)
     axes[0].set_ylabel("y (mm)")
     run.save(figure, "magnetostatics_map.png")
 
