@@ -444,7 +444,7 @@ if run.root:
         gx, gy = np.meshgrid(grid, grid)
         bx = matplotlib.tri.LinearTriInterpolator(mesh, shown[:, 2])(gx, gy)
         by = matplotlib.tri.LinearTriInterpolator(mesh, shown[:, 3])(gx, gy)
-        axis.streamplot(gx, gy, bx, by, color="white", linewidth=0.6, density=1.2,
+        axis.streamplot(gx, gy, bx, by, color="white", linewidth=0.6, density=0.8,
                         arrowsize=0.6)
         for r in (RING_INNER, RING_OUTER) if ring_case else (RADIUS,):
             axis.add_patch(plt.Circle((0, 0), r * 1e3, fill=False, color="red", lw=1))
