@@ -111,9 +111,12 @@ function(add_material_library name)
   endif()
 endfunction()
 
-# The target of add_material_library, compiled with FLAGS.
+# The target of add_material_library, compiled with FLAGS. WITHOUT_FRAME
+# leaves out the entry points of common/: a module of the same build rules
+# that is no material library.
 function(material_library_target name)
-  cmake_parse_arguments(PARSE_ARGV 1 ARG "LINKABLE" "PUBLIC_INCLUDE_DIR" "SOURCES;EXPORTS;FLAGS")
+  cmake_parse_arguments(PARSE_ARGV 1 ARG "LINKABLE;WITHOUT_FRAME" "PUBLIC_INCLUDE_DIR"
+    "SOURCES;EXPORTS;FLAGS")
   if(ARG_LINKABLE)
     add_library(${name} SHARED ${ARG_SOURCES})
     target_include_directories(${name} PUBLIC
@@ -125,7 +128,9 @@ function(material_library_target name)
   else()
     add_library(${name} MODULE ${ARG_SOURCES})
   endif()
-  target_link_libraries(${name} PRIVATE material_frame)
+  if(NOT ARG_WITHOUT_FRAME)
+    target_link_libraries(${name} PRIVATE material_frame)
+  endif()
   target_compile_options(${name} PRIVATE ${MATERIAL_FP_FLAGS} ${MATERIAL_WARNING_FLAGS} ${ARG_FLAGS})
   # Linking as C keeps libstdc++ out of the needed libraries.
   set_target_properties(${name} PROPERTIES LINKER_LANGUAGE C)

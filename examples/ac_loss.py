@@ -30,12 +30,11 @@ from dolfinx import fem, mesh as dmesh
 from mpi4py import MPI
 
 import materials
-from common import NotConverged, QuadraturePoints, Newton, Run, gather_dofs
+from common import MU0, NotConverged, QuadraturePoints, Newton, Run, gather_dofs
 
 run = Run("ac_loss", __doc__.splitlines()[0])
 Quenrow = run.timed(materials.Quenrow)
 
-MU0 = 4e-7 * np.pi                 # H/m
 HALF_THICKNESS = 1e-4              # m
 JC = 1e8                           # A/m^2
 EC = 1e-4                          # V/m

@@ -30,6 +30,8 @@ import materials
 for _handler in logging.getLogger().handlers:
     _handler.setLevel(logging.WARNING)
 
+MU0 = 4e-7 * np.pi  # H/m, the magnetic constant
+
 # Newton stops when its correction is this small against the solution, in the
 # largest-magnitude norm; with quadratic convergence the error left is far
 # smaller still. The figures of a run on 1 and on 2 processes agree to it.
@@ -174,8 +176,9 @@ class Run:
         eval_total = self.comm.allreduce(self.eval_seconds)
         solve_total = self.comm.allreduce(self.solve_seconds)
         share = 100 * eval_total / solve_total if solve_total else 0.0
-        self.say(f"{check} {figure:.6e} (limit {limit:g}) "
-                 f"{'ok' if ok else 'FAIL'}; eval {share:.1f} % of the solve "
+        verdict = "ok" if ok else "FAIL" + "".join(f", {name} failed" for name in failed)
+        self.say(f"{check} {figure:.6e} (limit {limit:g}) {verdict}; "
+                 f"eval {share:.1f} % of the solve "
                  f"({eval_total / self.comm.size:.2f} s of {solve_total / self.comm.size:.2f} s "
                  f"per process), {self.comm.size} process{'es' if self.comm.size > 1 else ''}")
         sys.stdout.flush()
@@ -189,11 +192,13 @@ class QuadraturePoints:
 
     values(expression) evaluates a UFL expression at every point in one call,
     as an array (cells, points per cell); store(function, array) puts such an
-    array into a quadrature function."""
+    array into a quadrature function; areas() is the area (in 3-D the
+    volume) each point stands for."""
 
     def __init__(self, mesh, degree):
         cell = mesh.ufl_cell()
-        self.points, _ = basix.make_quadrature(basix.cell.string_to_type(cell.cellname()), degree)
+        self.points, self.weights = basix.make_quadrature(
+            basix.cell.string_to_type(cell.cellname()), degree)
         element = ufl.FiniteElement("Quadrature", cell, degree, quad_scheme="default")
         self.space = fem.FunctionSpace(mesh, element)
         self.dx = ufl.dx(domain=mesh, metadata={"quadrature_degree": degree,
@@ -215,6 +220,11 @@ class QuadraturePoints:
     def store(self, function, values):
         function.x.array[self.dofs] = values
         function.x.scatter_forward()
+
+    def areas(self):
+        """Each point's quadrature weight times |det J| of its cell's map
+        (cells, points): sums over points are integrals with `dx`."""
+        return self.values(abs(ufl.JacobianDeterminant(self.space.mesh))) * self.weights
 
 
 class Newton:

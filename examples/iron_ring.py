@@ -23,12 +23,11 @@ from dolfinx import fem, geometry
 from dolfinx.io import gmshio
 
 import materials
-from common import QuadraturePoints, Newton, Run, gather_dofs, global_sum
+from common import MU0, QuadraturePoints, Newton, Run, gather_dofs, global_sum
 
 run = Run("iron_ring", __doc__.splitlines()[0])
 Tamsery = run.timed(materials.Tamsery)
 
-MU0 = 4e-7 * np.pi                       # H/m
 R_CONDUCTOR, R_INNER, R_OUTER, R_AIR = 0.010, 0.040, 0.060, 0.150  # m
 CONDUCTOR, IRON, AIR = 1, 2, 3           # cell tags
 CURRENTS = {"knee": 150.0, "saturation": 40e3}  # A: H about 500 A/m, above 1e5 A/m

@@ -1,7 +1,8 @@
 """Builds the seven native libraries with CMake from the repository this
 folder belongs to and carries them inside the package (materials/lib/), with
-the catalogue of host functions (materials/catalogue.json). Everything else
-is in pyproject.toml.
+the package's own compiled loops (native/, beside them) and the catalogue of
+host functions (materials/catalogue.json). Everything else is in
+pyproject.toml.
 
 Environment: CMAKE (the cmake program, default "cmake"), MATERIALS_BUILD_JOBS
 (parallel build jobs, default all cores)."""
@@ -20,6 +21,9 @@ from wheel.bdist_wheel import bdist_wheel
 HERE = Path(__file__).resolve().parent
 REPOSITORY = HERE.parent
 CATALOGUE = REPOSITORY / "common" / "catalogue.json"
+# The loops materials.orvandel walks Orvandel's model functions with
+# (native/orvandel_arrays.cpp), a library of the same build.
+LOOPS = "OrvandelArrays"
 
 
 def _package_module(name):
@@ -42,7 +46,7 @@ class BuildWithLibraries(build_py):
         package = Path(self.build_lib) / "materials"
         (package / "lib").mkdir(parents=True, exist_ok=True)
         shutil.copy2(CATALOGUE, package / "catalogue.json")
-        names = [f["name"] for f in json.loads(CATALOGUE.read_text())["functions"]]
+        names = [f["name"] for f in json.loads(CATALOGUE.read_text())["functions"]] + [LOOPS]
         binary = self.build_libraries(names)
         for name in names:
             shutil.copy2(binary / library_file(name), package / "lib" / library_file(name))
@@ -53,8 +57,8 @@ class BuildWithLibraries(build_py):
             sys.exit("building the material libraries needs CMake and a C++ compiler: "
                      "apt-get install cmake g++")
         build = Path(self.get_finalized_command("build").build_temp).resolve() / "cmake"
-        # Only the libraries: the host program, tests and benchmarks are not
-        # part of the package.
+        # Only the libraries and the loops: the host program, tests and
+        # benchmarks are not part of the package.
         subprocess.run([cmake, "-S", str(REPOSITORY), "-B", str(build),
                         "-DCMAKE_BUILD_TYPE=Release", "-DMATERIAL_BUILD_TESTS=OFF"],
                        check=True, stdout=subprocess.DEVNULL)
@@ -66,9 +70,9 @@ class BuildWithLibraries(build_py):
 
 class PlatformWheel(bdist_wheel):
     """The wheel holds native libraries, loaded with ctypes: it is for this
-    platform, but for any Python 3. On x86-64 Linux the libraries need only
-    libc and libm at their GLIBC_2.2.5 versions, so the wheel meets the
-    manylinux2014 policy (glibc 2.17 and newer)."""
+    platform, but for any Python 3. On x86-64 Linux the libraries and the
+    loops need only libc and libm at their GLIBC_2.2.5 versions, so the
+    wheel meets the manylinux2014 policy (glibc 2.17 and newer)."""
 
     def finalize_options(self):
         super().finalize_options()

@@ -12,148 +12,138 @@ Units: h in A/m, B in T, J in A/m^2, E in V/m, rho in ohm m. Time constants
 and the time step share one unit of the caller's choosing: only their
 ratios enter.
 
+Each call walks all its points in compiled code, without the interpreter
+lock, calling Orvandel's own function at every point: the values are the
+library's, bit for bit, as from a C loop over the points.
+
 VectorHysteresis keeps the cells' parameters and history for you."""
 import ctypes
-import functools
 import inspect
+import os
+from pathlib import Path
 
 import numpy as np
 
 from ._catalogue import _library
-from ._library import _real_array
+from ._library import _DOUBLE, _library_file, _real_array
 
-__all__ = ["G", "dG_dj", "j_rev", "djrev_dj", "Urec", "dUrec_dh", "hrev_k", "dHrev_k_dH",
-           "h_coupling", "bhyst", "dbhyst_dh", "j_threshold", "e_joule", "de_joule_dj",
-           "VectorHysteresis"]
-
-_D = ctypes.c_double
+# The compiled loops (python/native/orvandel_arrays.cpp): its table lists
+# the model functions, and one call walks one of them over all points.
+_LOOPS = "OrvandelArrays"
 
 
-class Vec3(ctypes.Structure):
-    _fields_ = [(n, _D) for n in ("x", "y", "z")]
+class _ArrayFunction(ctypes.Structure):
+    """One row of the loops' table (see its source for the letters)."""
+    _fields_ = [("name", ctypes.c_char_p), ("arguments", ctypes.c_char_p),
+                ("kinds", ctypes.c_char_p), ("result", ctypes.c_char),
+                ("summary", ctypes.c_char_p), ("walk", ctypes.c_void_p)]
 
 
-class Sym3(ctypes.Structure):
-    _fields_ = [(n, _D) for n in ("xx", "xy", "xz", "yy", "yz", "zz")]
+def _load_loops():
+    """The package's own loops, or, for a checkout that has none, those of
+    the build MATERIALS_LIB_DIR names. They call the functions of whichever
+    Orvandel the package loads, so either serves."""
+    file = _library_file(_LOOPS)
+    folders = [Path(__file__).resolve().parent / "lib"]
+    if os.environ.get("MATERIALS_LIB_DIR"):
+        folders.append(Path(os.environ["MATERIALS_LIB_DIR"]))
+    path = next((f / file for f in folders if (f / file).is_file()), None)
+    if path is None:
+        raise ImportError(f"materials.orvandel needs {file}, in none of "
+                          f"{', '.join(map(str, folders))}: install the package, or set "
+                          "MATERIALS_LIB_DIR to a build's bin/")
+    loops = ctypes.CDLL(str(path))
+    loops.orvandel_array_walk.argtypes = [ctypes.c_int32, ctypes.c_void_p, ctypes.c_int32,
+                                          ctypes.c_int32] + [ctypes.c_void_p] * 4
+    loops.orvandel_array_walk.restype = ctypes.c_int32
+    table = ctypes.cast(ctypes.addressof(_ArrayFunction.in_dll(loops, "orvandel_array_functions")),
+                        ctypes.POINTER(_ArrayFunction))
+    rows = []
+    while table[len(rows)].name is not None:
+        rows.append(table[len(rows)])
+    return loops.orvandel_array_walk, rows
 
 
-class Ten3(ctypes.Structure):
-    _fields_ = [(n, _D) for n in ("xx", "xy", "xz", "yx", "yy", "yz", "zx", "zy", "zz")]
+# A parameter's values at one point, by its kind letter: a scalar, a
+# vector, a scalar or a vector per cell. The cell count (n) has no array.
+_POINT_SHAPES = {"s": lambda cells: (), "v": lambda cells: (3,),
+                 "S": lambda cells: (cells,), "V": lambda cells: (cells, 3)}
+# A result by its letter: its shape per point and what it is.
+_RESULTS = {b"s": ((), "float"), b"v": ((3,), "vector (..., 3)"),
+            b"y": ((3, 3), "symmetric Jacobian (..., 3, 3)"),
+            b"t": ((3, 3), "Jacobian (..., 3, 3)")}
 
 
-# Each result type as NumPy: its shape per point and its entries row by row.
-_SYM3_FULL = ["xx", "xy", "xz", "xy", "yy", "yz", "xz", "yz", "zz"]
-_RESULTS = {
-    _D: ((), lambda r: r),
-    Vec3: ((3,), lambda r: (r.x, r.y, r.z)),
-    Sym3: ((3, 3), lambda r: [getattr(r, n) for n in _SYM3_FULL]),
-    Ten3: ((3, 3), lambda r: [getattr(r, n) for n, _ in Ten3._fields_]),
-}
-
-# The fourteen functions: result type, arguments in the header's order, and
-# what each computes. An argument is a double, or name:v a Vec3, name:c an
-# array of a double per cell, name:cv an array of a Vec3 per cell; a
-# function with cell arrays takes the cell count first, from the arrays.
-_CELLS = "hrev_prev:cv h_ref:cv weight:c chi:c dt cell_fraction h:v hc_max:c tau_c:c tau:c"
-_CELL = "weight chi hc_max tau_c tau dt h:v hrev_prev:v h_ref:v"
-_FUNCTIONS = {
-    "G": (_D, "j jplay_prev j_width",
-          "The scalar play: jplay_prev while |j - jplay_prev| <= j_width, else j dragged "
-          "at distance j_width; its value is the play's next state."),
-    "dG_dj": (_D, "j jplay_prev j_width",
-              "dG/dj: 0 inside the band (its edge included), 1 outside or for NaN."),
-    "j_rev": (_D, "j jrev_prev jplay_prev j_width tau dt",
-              "The reversible current density: one backward-Euler step of length dt of "
-              "tau dy/dt = G - y from y = jrev_prev (what materials.Orvandel evaluates)."),
-    "djrev_dj": (_D, "j jrev_prev jplay_prev j_width tau dt", "dj_rev/dj."),
-    "Urec": (Vec3, "chi h:v hrev_prev:v h_ref:v",
-             "One cell's vector play of radius chi: hrev_prev while h lies within chi of "
-             "both hrev_prev and h_ref, else the point at distance chi from h towards "
-             "hrev_prev."),
-    "dUrec_dh": (Sym3, "chi h:v hrev_prev:v h_ref:v",
-                 "dUrec/dh for fixed hrev_prev and h_ref; zero where the play holds."),
-    "hrev_k": (Vec3, _CELL,
-               "One cell's new reversible field: the play output relaxed with tau/dt and "
-               "held back by a coupling of slope tau_c/dt limited to hc_max (weight unused)."),
-    "dHrev_k_dH": (Ten3, _CELL, "dH/dh of hrev_k, with hrev_prev and h_ref held fixed."),
-    "h_coupling": (Vec3, "hc_a tau_c hc_b b_rate:v",
-                   "The coupling law alone: (tau_c/mu0) b_rate limited to the magnitude "
-                   "hc_a hc_b."),
-    "bhyst": (Vec3, _CELLS,
-              "B = mu0 ((1 - cell_fraction) h + sum_k weight[k] hrev_k) in T."),
-    "dbhyst_dh": (Ten3, _CELLS,
-                  "dB/dh in T m/A; cell 0 enters as a cell without play or coupling, "
-                  "mu0 weight[0] / (1 + tau[0]/dt) I."),
-    "j_threshold": (_D, "rho jc n ec",
-                    "The |J| at which the power law's slope reaches rho, A/m^2."),
-    "e_joule": (Vec3, "rho jc n ec j:v",
-                "E(J) in V/m: ec (|J|/jc)^n below the threshold, a straight line of slope "
-                "rho above it, along J."),
-    "de_joule_dj": (Ten3, "rho jc n ec j:v",
-                    "The tangent tensor of e_joule in ohm m: n |E|/|J| I + (n - 1) |E|/|J|^3 "
-                    "J J^T below the threshold, rho I from it on."),
-}
-_KINDS = {"": _D, "v": Vec3, "c": ctypes.c_void_p, "cv": ctypes.c_void_p}
-_RESULT_NAMES = {_D: "float", Vec3: "vector (..., 3)", Sym3: "symmetric Jacobian (..., 3, 3)",
-                 Ten3: "Jacobian (..., 3, 3)"}
+def _contiguous_point(array, point_shape):
+    """array, or a copy of it where a point's values (a vector, a row of
+    cells) do not lie contiguous and aligned as the loops read them. Only
+    the values given are copied, never their broadcast."""
+    step = _DOUBLE
+    for n, stride in zip(reversed(point_shape), reversed(array.strides)):
+        if n > 1 and stride != step:
+            return np.ascontiguousarray(array)
+        step *= n
+    return array if array.flags.aligned else np.ascontiguousarray(array)
 
 
-def _point_shape(kind, cells):
-    return {"": (), "v": (3,), "c": (cells,), "cv": (cells, 3)}[kind]
-
-
-def _model_function(name):
-    restype, signature, summary = _FUNCTIONS[name]
-    arguments = [(a.partition(":")[0], a.partition(":")[2]) for a in signature.split()]
-    per_cell = any(kind.startswith("c") for _, kind in arguments)
-    result_shape, entries = _RESULTS[restype]
-
-    @functools.lru_cache(maxsize=None)
-    def symbol():
-        function = getattr(_library("Orvandel")._dll, name)
-        function.argtypes = [ctypes.c_int32] * per_cell + [_KINDS[k] for _, k in arguments]
-        function.restype = restype
-        return function
-
+def _model_function(index, row):
+    name = row.name.decode()
+    names = row.arguments.decode().split()
+    kinds = row.kinds.decode()  # one letter per C parameter, the cell count's too
+    argument_kinds = kinds.replace("n", "")
+    argument_positions = [k for k, kind in enumerate(kinds) if kind != "n"]
+    result_shape, result_name = _RESULTS[row.result]
+    per_cell = "n" in kinds
     signature = inspect.Signature([inspect.Parameter(a, inspect.Parameter.POSITIONAL_OR_KEYWORD)
-                                   for a, _ in arguments])
+                                   for a in names])
+    address = None
 
     def function(*args, **kwargs):
+        nonlocal address
         values = signature.bind(*args, **kwargs).args
-        arrays = [_real_array(v, a) for v, (a, _) in zip(values, arguments)]
-        cells = next((a.shape[-1] if a.ndim else 0 for a, (_, kind) in zip(arrays, arguments)
-                      if kind == "c"), None)
-        cores = [_point_shape(kind, cells) for _, kind in arguments]
-        for array, core, (a, _) in zip(arrays, cores, arguments):
+        arrays = [_real_array(v, a) for v, a in zip(values, names)]
+        cells = next((a.shape[-1] if a.ndim else 0 for a, kind in zip(arrays, argument_kinds)
+                      if kind == "S"), 0)
+        cores = [_POINT_SHAPES[kind](cells) for kind in argument_kinds]
+        for array, core, a in zip(arrays, cores, names):
             if array.shape[array.ndim - len(core):] != core or array.ndim < len(core):
                 raise ValueError(f"{a} must have shape (..., {', '.join(map(str, core))}), "
                                  f"not {array.shape}")
         shape = np.broadcast_shapes(*(a.shape[:a.ndim - len(c)] for a, c in zip(arrays, cores)))
-        arrays = [np.ascontiguousarray(np.broadcast_to(a, shape + c))
-                  for a, c in zip(arrays, cores)]
-        call = symbol()
         result = np.empty(shape + result_shape)
-        for index in np.ndindex(shape):
-            operands = [cells] * per_cell
-            for array, (_, kind) in zip(arrays, arguments):
-                point = array[index]
-                operands.append(float(point) if kind == "" else Vec3(*point) if kind == "v"
-                                else point.ctypes.data)
-            result[index] = np.reshape(entries(call(*operands)), result_shape)
+        if result.size:
+            # Each argument as a view of the broadcast shape: a broadcast
+            # axis has stride 0 and is read in place.
+            operands = [np.broadcast_to(_contiguous_point(a, c), shape + c)
+                        for a, c in zip(arrays, cores)]
+            data = (ctypes.c_void_p * len(kinds))()
+            strides = np.zeros((len(shape), len(kinds)), dtype=np.int64)
+            for k, operand in zip(argument_positions, operands):
+                data[k] = operand.ctypes.data
+                strides[:, k] = operand.strides[:len(shape)]
+            if address is None:
+                address = ctypes.cast(getattr(_library("Orvandel")._dll, name),
+                                      ctypes.c_void_p).value
+            extent = np.array(shape, dtype=np.int64)
+            if not _walk(index, address, cells, len(shape), extent.ctypes.data, data,
+                         strides.ctypes.data, result.ctypes.data):
+                raise RuntimeError(f"the loops refused {name} over {len(shape)} axes")
         return float(result) if result.ndim == 0 else result
 
     function.__name__ = function.__qualname__ = name
     function.__signature__ = signature
     function.__doc__ = (
-        f"Returns a {_RESULT_NAMES[restype]}. {summary}\n\nThe function of Orvandel's C header orvandel.h, point by point over "
-        "the leading axes of the arguments broadcast against each other: vectors "
-        "(..., 3)" + (", per-cell arrays with the cells on their last axis (before the "
-                      "vector axis of hrev_prev and h_ref)" if per_cell else "") + ".")
-    return function
+        f"Returns a {result_name}. {row.summary.decode()}\n\nThe function of Orvandel's C "
+        "header orvandel.h, point by point over the leading axes of the arguments broadcast "
+        "against each other: vectors (..., 3)" + (
+            ", per-cell arrays with the cells on their last axis (before the vector axis of "
+            "hrev_prev and h_ref)" if per_cell else "") + ".")
+    return name, function
 
 
-for _name in _FUNCTIONS:
-    globals()[_name] = _model_function(_name)
+_walk, _rows = _load_loops()
+globals().update(_model_function(index, row) for index, row in enumerate(_rows))
+__all__ = [row.name.decode() for row in _rows] + ["VectorHysteresis"]
 
 
 class VectorHysteresis:
@@ -198,8 +188,7 @@ class VectorHysteresis:
         field becomes the one evaluate used."""
         h = np.broadcast_to(_real_array(h, "h"), self.shape + (3,))
         c = self.cells
-        fresh = np.stack([hrev_k(c["weight"][k], c["chi"][k], c["hc_max"][k], c["tau_c"][k],
-                                 c["tau"][k], self.dt, h, self.hrev[..., k, :],
-                                 self.hrev[..., k, :])
-                          for k in range(c["weight"].shape[0])], axis=-2)
-        self.hrev = fresh
+        # Every cell of every point in one walk: the cells are the last
+        # leading axis, h the same for all cells of a point.
+        self.hrev = hrev_k(c["weight"], c["chi"], c["hc_max"], c["tau_c"], c["tau"], self.dt,
+                           h[..., np.newaxis, :], self.hrev, self.hrev)

@@ -1,12 +1,13 @@
-# clang-tidy (checks in .clang-tidy) and cppcheck over common/ and every
-# library's sources. Any finding fails the stage.
+# clang-tidy (checks in .clang-tidy) and cppcheck over common/, every
+# library's sources and the Python package's native loops. Any finding fails
+# the stage.
 source "$(dirname "$0")/../lib.sh"
 cd "$repo"
 need_build_packages
 need_packages clang-tidy cppcheck
 build=${STATIC_ANALYSIS_BUILD:-build/static-analysis}
 cmake -S . -B "$build" -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DMATERIAL_BUILD_TESTS=OFF >/dev/null
-sources=$(find common cryo iron efield hysteresis -maxdepth 1 -name '*.cpp' 2>/dev/null | sort)
+sources=$(find common cryo iron efield hysteresis python/native -maxdepth 1 -name '*.cpp' 2>/dev/null | sort)
 echo "-- clang-tidy"
 # (Its count of warnings in system headers, all filtered out, is noise.)
 clang-tidy -p "$build" --quiet $sources 2>&1 | { grep -v 'warnings\? generated' || true; }
