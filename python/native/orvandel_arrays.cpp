@@ -102,21 +102,20 @@ struct Result<Vec3> {
   static void store(double* out, Vec3 r) { out[0] = r.x, out[1] = r.y, out[2] = r.z; }
 };
 template <>
-struct Result<Sym3> {
-  static constexpr char kind = 'y';
-  static constexpr int width = 9;
-  static void store(double* out, Sym3 r) {
-    const double full[9] = {r.xx, r.xy, r.xz, r.xy, r.yy, r.yz, r.xz, r.yz, r.zz};
-    for (int i = 0; i < 9; ++i) out[i] = full[i];
-  }
-};
-template <>
 struct Result<Ten3> {
   static constexpr char kind = 't';
   static constexpr int width = 9;
   static void store(double* out, Ten3 r) {
-    const double full[9] = {r.xx, r.xy, r.xz, r.yx, r.yy, r.yz, r.zx, r.zy, r.zz};
-    for (int i = 0; i < 9; ++i) out[i] = full[i];
+    const double rows[9] = {r.xx, r.xy, r.xz, r.yx, r.yy, r.yz, r.zx, r.zy, r.zz};
+    for (int i = 0; i < 9; ++i) out[i] = rows[i];
+  }
+};
+template <>
+struct Result<Sym3> {
+  static constexpr char kind = 'y';
+  static constexpr int width = 9;
+  static void store(double* out, Sym3 r) {
+    Result<Ten3>::store(out, Ten3{r.xx, r.xy, r.xz, r.xy, r.yy, r.yz, r.xz, r.yz, r.zz});
   }
 };
 
