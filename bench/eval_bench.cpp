@@ -5,19 +5,26 @@
 #include <cmath>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "inputs.hpp"
 #include "orvandel.h"
-#include "support/loaded_library.hpp"
+#include "library_loader.hpp"
 
 namespace {
 
-using testing_support::LoadedLibrary;
+using material_loader::LoadedLibrary;
 
-const char* const libraries[] = {"Orvandel", "Tamsery",   "Quenrow", "Daskelt",
-                                 "Mirrobane", "Pellucer", "Wembrel"};
+// The libraries this build made, in the build's order (a ';'-separated list
+// from CMake).
+std::vector<std::string> built_libraries() {
+  std::vector<std::string> names;
+  std::stringstream list(MATERIAL_LIBRARIES);
+  for (std::string name; std::getline(list, name, ';');) names.push_back(name);
+  return names;
+}
 
 // Loaded once, with its pool of inputs.
 struct Subject {
@@ -28,7 +35,8 @@ Subject& subject(const std::string& name) {
   static std::map<std::string, Subject> subjects;
   Subject& s = subjects[name];
   if (!s.library) {
-    s.library = std::make_unique<LoadedLibrary>(name);
+    s.library = std::make_unique<LoadedLibrary>(std::string(MATERIAL_LIBRARY_DIR) + "/" +
+                                                material_loader::library_file_name(name));
     s.columns = bench::inputs_for(name);
   }
   return s;
@@ -236,7 +244,7 @@ const bool registered = [] {
   const std::map<std::string, FloorFn> floors = {
       {"Quenrow", quenrow_floor},     {"Daskelt", daskelt_floor}, {"Mirrobane", mirrobane_floor},
       {"Pellucer", pellucer_floor},   {"Wembrel", wembrel_floor}};
-  for (const char* name : libraries) {
+  for (const std::string& name : built_libraries()) {
     subject(name);  // load before any benchmark thread starts
     benchmark::RegisterBenchmark((std::string("eval/") + name).c_str(), BM_eval, name)
         ->RangeMultiplier(16)->Range(1, 65536);

@@ -5,8 +5,11 @@ import json
 import platform
 import subprocess
 import sys
+from pathlib import Path
 
-LIBRARIES = ["Orvandel", "Tamsery", "Quenrow", "Daskelt", "Mirrobane", "Pellucer", "Wembrel"]
+# The libraries in the catalogue's order.
+CATALOGUE = Path(__file__).resolve().parent.parent / "common" / "catalogue.json"
+LIBRARIES = [f["name"] for f in json.loads(CATALOGUE.read_text())["functions"]]
 # Libraries without a maths-library floor, measured against a plain loop.
 COMPARATORS = [("Tamsery", "Tamsery_linear_scan", "linear scan of the table"),
                ("Orvandel", "Orvandel_j_rev_per_point", "exported j_rev per point")]

@@ -1,14 +1,10 @@
 // The frame of eval, written once: the name test, the count test, the walk
 // over the block (in the default floating-point environment, whatever the
 // host has set), the point tests, the store and the output tests. A library
-// supplies one Law type describing its row of the frame:
+// supplies one Law type: its row of the frame and its value at a point.
 //
 //   struct Law {
-//     static constexpr const char* host_name;      // compared with strcmp
-//     static constexpr const char* name_message;   // on a name mismatch
-//     static constexpr int32_t argument_count;     // compared for equality
-//     static constexpr const char* count_message;  // on a count mismatch
-//     static constexpr bool output_tests;          // NaN / infinity fail
+//     static constexpr material::FrameRow row{...};  // name, count, messages
 //     // One point: null and the value, or the message of a failed point test
 //     // (then nothing is stored). A Law object lives for one call, built
 //     // only for a non-empty block, so it can keep per-call working values.
@@ -38,6 +34,15 @@ inline constexpr char output_is_inf[] = "Output is inf";
 // Messages that several libraries give alike (each library has its own copy).
 inline constexpr char unknown_function[] = "Unknown function";
 inline constexpr char t_is_negative[] = "T is negative!";
+
+// What the frame of one library's eval is made of.
+struct FrameRow {
+  const char* host_name;      // the function name eval answers to, compared with strcmp
+  const char* name_message;   // set when the name differs
+  int32_t argument_count;     // compared for equality
+  const char* count_message;  // set when the count differs
+  bool output_tests;          // a NaN or infinite result fails
+};
 
 inline int32_t fail(const char* message) {
   error.store(message, std::memory_order_release);
@@ -89,8 +94,9 @@ inline const char* output_test(double value) {
 template <class Law>
 int32_t eval_block(const char* function_name, int32_t argument_count,
                    const double* const* inputs, int32_t block_size, double* outputs) {
-  if (std::strcmp(function_name, Law::host_name) != 0) return fail(Law::name_message);
-  if (argument_count != Law::argument_count) return fail(Law::count_message);
+  constexpr FrameRow row = Law::row;
+  if (std::strcmp(function_name, row.host_name) != 0) return fail(row.name_message);
+  if (argument_count != row.argument_count) return fail(row.count_message);
   if (block_size <= 0) return 1;
   const DefaultFpEnvironment environment;  // restored on every return below
   Law law;
@@ -98,7 +104,7 @@ int32_t eval_block(const char* function_name, int32_t argument_count,
     double value;
     if (const char* message = law.evaluate(Point(inputs, i), value)) return fail(message);
     outputs[i] = value;
-    if constexpr (Law::output_tests) {
+    if constexpr (row.output_tests) {
       if (const char* message = output_test(value)) return fail(message);
     }
   }

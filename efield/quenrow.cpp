@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "eval_frame.hpp"
+#include "power_law.hpp"
 
 namespace {
 
@@ -13,14 +14,6 @@ namespace {
 struct FieldLaw {
   double rho, jc, n, ec;
 };
-
-// The |J| at which the slope n (Ec/Jc) (|J|/Jc)^(n-1) of the power law
-// equals rho. n = 1 divides by zero; nothing tests it.
-double threshold_current_density(double rho, double jc, double n, double ec) {
-  const double root = 1.0 / (n - 1.0);
-  const double jc_power = n / (n - 1.0);
-  return std::pow(1.0 / (n * ec), root) * (std::pow(jc, jc_power) * std::pow(rho, root));
-}
 
 // The working values of one law: a block usually holds one material, so
 // they are formed again only when the parameters change (four powers).
@@ -30,27 +23,27 @@ struct LawTerms {
   double power_scale;      // Ec/Jc
   double threshold_field;  // Ec (Jth/Jc)^n, V/m
 };
+// n = 1 divides by zero; nothing tests it.
 LawTerms law_terms(const FieldLaw& law) {
-  const double jth = threshold_current_density(law.rho, law.jc, law.n, law.ec);
-  return {jth, law.n - 1.0, law.ec / law.jc, std::pow(jth / law.jc, law.n) * law.ec};
+  const double jth = power_law::threshold(law.rho, law.jc, law.n, law.ec);
+  return {jth, law.n - 1.0, law.ec / law.jc,
+          power_law::threshold_field(jth, law.jc, law.n, law.ec)};
 }
 
 // E = s J. At |J| = Jth the linear branch is taken; a NaN threshold or
 // norm fails the strict test and takes it too.
 double field_factor(const FieldLaw& law, const LawTerms& t, double jx, double jy, double jz) {
   const double r = std::sqrt((jx * jx + jy * jy) + jz * jz);
-  if (t.jth > r) return std::pow(r / law.jc, t.power_exponent) * t.power_scale;
-  return (t.threshold_field + (r - t.jth) * law.rho) / r;
+  if (t.jth > r) return power_law::ratio_below(r, law.jc, t.power_exponent, t.power_scale);
+  return power_law::ratio_above(r, t.jth, t.threshold_field, law.rho);
 }
 
 constexpr char bad_component[] = "Component index must be 0, 1, or 2";
 
 struct Quenrow {
-  static constexpr const char* host_name = "Quenrow";
-  static constexpr const char* name_message = material::unknown_function;
-  static constexpr int32_t argument_count = 8;
-  static constexpr const char* count_message = "Eight arguments expected";
-  static constexpr bool output_tests = false;  // NaN and infinities are stored
+  // No output tests: NaN and infinities are stored.
+  static constexpr material::FrameRow row{"Quenrow", material::unknown_function, 8,
+                                          "Eight arguments expected", false};
 
   // The factor comes first, then the index test; nothing is stored for a bad
   // index. The index is truncated toward zero, so exactly -1 < index < 3

@@ -5,9 +5,6 @@
 
 #if defined(_WIN32)
 #include <windows.h>
-#else
-#include <dlfcn.h>
-#include <unistd.h>
 #endif
 
 namespace materials_tool {
@@ -16,23 +13,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-#if defined(_WIN32)
-constexpr const char* library_prefix = "";
-constexpr const char* library_suffix = ".dll";
-#else
-constexpr const char* library_prefix = "lib";
-constexpr const char* library_suffix = ".so";
-#endif
-
 // Points handed to one eval call: small enough for frequent progress, large
 // enough that the per-call name and count tests cost nothing.
 constexpr size_t piece = size_t(1) << 16;
 
 }  // namespace
-
-std::string library_file_name(const std::string& function) {
-  return library_prefix + function + library_suffix;
-}
 
 std::string executable_dir() {
 #if defined(_WIN32)
@@ -82,63 +67,29 @@ std::string function_from_file(const std::string& path) {
   return stem.compare(0, prefix.size(), prefix) == 0 ? stem.substr(prefix.size()) : stem;
 }
 
-std::unique_ptr<Library> Library::open(const std::string& path, std::string& error) {
-#if defined(_WIN32)
-  void* handle = reinterpret_cast<void*>(LoadLibraryA(path.c_str()));
-  if (handle == nullptr) {
-    error = "cannot load " + path + " (Windows error " + std::to_string(GetLastError()) + ")";
+std::unique_ptr<Library> open_library(const std::string& path, std::string& error) {
+  auto library = std::make_unique<Library>(path);
+  if (!library->loaded()) {
+    error = library->load_error();
     return nullptr;
   }
-#else
-  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (handle == nullptr) {
-    error = "cannot load " + path + ": " + dlerror();
-    return nullptr;
-  }
-#endif
-  std::unique_ptr<Library> library(new Library(handle, path));
-  library->get_last_error_ = reinterpret_cast<GetLastErrorFn>(library->symbol("getLastError"));
-  library->eval_ = reinterpret_cast<EvalFn>(library->symbol("eval"));
-  const auto init = reinterpret_cast<InitFn>(library->symbol("init"));
-  for (const char* name : {"init", "getLastError", "eval"}) {
-    if (library->symbol(name) == nullptr) {
-      error = path + " does not export " + name;
-      return nullptr;
-    }
-  }
-  init(nullptr);
+  library->init();
   return library;
 }
 
-Library::~Library() {
-#if defined(_WIN32)
-  FreeLibrary(reinterpret_cast<HMODULE>(handle_));
-#else
-  dlclose(handle_);
-#endif
-}
-
-void* Library::symbol(const char* name) const {
-#if defined(_WIN32)
-  return reinterpret_cast<void*>(GetProcAddress(reinterpret_cast<HMODULE>(handle_), name));
-#else
-  return dlsym(handle_, name);
-#endif
-}
-
-std::string Library::last_error() const {
-  const char* message = get_last_error_();
+std::string last_error(const Library& library) {
+  const char* message = library.last_error();
   return message != nullptr ? message : "";
 }
 
-std::string Library::refusal(const std::string& function, size_t count) const {
+std::string refusal(const Library& library, const std::string& function, size_t count) {
   // Valid arrays all the same, though an empty block reads none.
   double unused = 0;
   const std::vector<const double*> inputs(std::max<size_t>(count, 1), &unused);
-  if (eval(function.c_str(), static_cast<int32_t>(count), const_cast<const double**>(inputs.data()),
-           0, &unused) == 1)
+  if (library.eval(function.c_str(), static_cast<int32_t>(count),
+                   const_cast<const double**>(inputs.data()), 0, &unused) == 1)
     return {};
-  const std::string message = last_error();
+  const std::string message = last_error(library);
   return message.empty() ? "refused without a message" : message;
 }
 
@@ -159,7 +110,7 @@ Outcome evaluate(const Library& library, const std::string& function,
     const size_t size = std::min(piece, total - start);
     if (eval_at(start, size) == 0) {
       outcome.failed = true;
-      outcome.message = library.last_error();
+      outcome.message = last_error(library);
       // [start, start + good) succeeds, [start, start + bad) fails.
       size_t good = 0, bad = size;
       while (bad - good > 1) {

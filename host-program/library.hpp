@@ -1,5 +1,5 @@
-// A material library loaded at run time by file name (dlopen on Linux,
-// LoadLibraryA on Windows) and driven through its entry points.
+// Finding a material library for the host program, and evaluating whole
+// columns through its entry points.
 #ifndef TOOLS_LIBRARY_HPP
 #define TOOLS_LIBRARY_HPP
 
@@ -9,15 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "library_loader.hpp"
+
 namespace materials_tool {
 
-using InitFn = int32_t (*)(const char*);
-using GetLastErrorFn = const char* (*)();
-using EvalFn = int32_t (*)(const char*, int32_t, const double**, const void*, int32_t, double*);
-
-// The file a host function's library has on this platform: libName.so or
-// Name.dll.
-std::string library_file_name(const std::string& function);
+// A library is opened through the loader every host-side program shares.
+using Library = material_loader::LoadedLibrary;
+using material_loader::library_file_name;
 
 // The folder holding the running program.
 std::string executable_dir();
@@ -32,43 +30,24 @@ bool names_a_file(const std::string& library);
 // older build's), otherwise next to the program, then in lib/ beside the
 // program's folder (an installed tree). Empty, with the places tried in
 // `tried`, when there is no such file.
-std::string locate_library(const std::string& library, const std::string& lib_dir, std::string& tried);
+std::string locate_library(const std::string& library, const std::string& lib_dir,
+                           std::string& tried);
 
 // The host function name a library file answers to by convention: the file
 // name without "lib" and the extension.
 std::string function_from_file(const std::string& path);
 
-class Library {
- public:
-  // Null, with a one-line reason in `error`, when the file does not load or
-  // lacks one of init, getLastError and eval.
-  static std::unique_ptr<Library> open(const std::string& path, std::string& error);
-  ~Library();
-  Library(const Library&) = delete;
-  Library& operator=(const Library&) = delete;
+// The library at `path`, loaded and its init called; null, with a one-line
+// reason in `error`, when the file does not load or lacks one of init,
+// getLastError and eval.
+std::unique_ptr<Library> open_library(const std::string& path, std::string& error);
 
-  // The address of an exported name, or null.
-  void* symbol(const char* name) const;
-  const std::string& path() const { return path_; }
+// getLastError as a string, "" for a null pointer.
+std::string last_error(const Library& library);
 
-  int32_t eval(const char* function, int32_t count, const double** inputs, int32_t size,
-               double* outputs) const {
-    return eval_(function, count, inputs, nullptr, size, outputs);
-  }
-  // getLastError as a string, "" for a null pointer.
-  std::string last_error() const;
-
-  // An empty block: the library's message when it refuses the name or the
-  // argument count, "" when it accepts both.
-  std::string refusal(const std::string& function, size_t count) const;
-
- private:
-  Library(void* handle, std::string path) : handle_(handle), path_(std::move(path)) {}
-  void* handle_;
-  std::string path_;
-  GetLastErrorFn get_last_error_ = nullptr;
-  EvalFn eval_ = nullptr;
-};
+// An empty block: the library's message when it refuses the name or the
+// argument count, "" when it accepts both.
+std::string refusal(const Library& library, const std::string& function, size_t count);
 
 struct Outcome {
   bool failed = false;

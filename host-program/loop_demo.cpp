@@ -98,12 +98,12 @@ double mismatch(const std::vector<const std::vector<double>*>& signal, int cycle
 
 std::string run_loops(const Library& orvandel, const LoopSettings& settings, LoopSamples& samples,
                       LoopReport& report) {
-  const auto play = reinterpret_cast<GFn>(orvandel.symbol("G"));
-  const auto relaxed = reinterpret_cast<JRevFn>(orvandel.symbol("j_rev"));
-  const auto h_rev = reinterpret_cast<HRevFn>(orvandel.symbol("hrev_k"));
-  const auto b_hyst = reinterpret_cast<BHystFn>(orvandel.symbol("bhyst"));
+  const auto play = reinterpret_cast<GFn>(orvandel.address("G"));
+  const auto relaxed = reinterpret_cast<JRevFn>(orvandel.address("j_rev"));
+  const auto h_rev = reinterpret_cast<HRevFn>(orvandel.address("hrev_k"));
+  const auto b_hyst = reinterpret_cast<BHystFn>(orvandel.address("bhyst"));
   for (const char* name : {"G", "j_rev", "hrev_k", "bhyst"}) {
-    if (orvandel.symbol(name) == nullptr) return orvandel.path() + " does not export " + name;
+    if (orvandel.address(name) == nullptr) return orvandel.path() + " does not export " + name;
   }
 
   const int steps = settings.steps_per_cycle;

@@ -1,41 +1,25 @@
-// Electric field of a conductor, E along J: a power law below the threshold
-// current density, a straight line of slope rho above it.
-//   rho  slope of |E| against |J| above the threshold, ohm m
-//   jc   critical current density, A/m^2: |E| = ec at |J| = jc
-//   n    exponent of the power law, dimensionless, n != 1
-//   ec   critical electric field, V/m
+// Electric field of a conductor, E along J, and the tangent tensor handed to
+// solvers. The law and its parameters are in power_law.hpp, which Quenrow
+// evaluates too: the two libraries give the same bits.
 #include <cmath>
 
 #include "orvandel.h"
+#include "power_law.hpp"
 #include "tensor.hpp"
 
 using namespace orvandel;
 
-namespace {
-
-// |E|/|J| below the threshold: (ec/jc)(r/jc)^(n-1).
-double power_law_ratio(double r, double jc, double n, double ec) {
-  return std::pow(r / jc, n - 1.0) * (ec / jc);
-}
-
-// |E|/|J| above it: (ec (jth/jc)^n + rho (r - jth))/r.
-double linear_ratio(double r, double jth, double rho, double jc, double n, double ec) {
-  return (std::pow(jth / jc, n) * ec + (r - jth) * rho) / r;
-}
-
-}  // namespace
-
-// The |J| at which the power law's slope n (ec/jc)(|J|/jc)^(n-1) is rho.
 ORVANDEL_API double j_threshold(double rho, double jc, double n, double ec) {
-  const double root = 1.0 / (n - 1.0);
-  return std::pow(1.0 / (n * ec), root) * (std::pow(jc, n / (n - 1.0)) * std::pow(rho, root));
+  return power_law::threshold(rho, jc, n, ec);
 }
 
 // The threshold itself is linear; a NaN fails the test and is linear too.
 ORVANDEL_API Vec3 e_joule(double rho, double jc, double n, double ec, Vec3 j) {
   const double jth = j_threshold(rho, jc, n, ec);
   const double r = vec3_norm(j);
-  const double s = jth > r ? power_law_ratio(r, jc, n, ec) : linear_ratio(r, jth, rho, jc, n, ec);
+  const double s =
+      jth > r ? power_law::ratio_below(r, jc, n - 1.0, ec / jc)
+              : power_law::ratio_above(r, jth, power_law::threshold_field(jth, jc, n, ec), rho);
   return vec3_scale(s, j);
 }
 
@@ -47,6 +31,7 @@ ORVANDEL_API Ten3 de_joule_dj(double rho, double jc, double n, double ec, Vec3 j
   const double jth = j_threshold(rho, jc, n, ec);
   const double r = vec3_norm(j);
   if (!(jth > r)) return ten_scale(rho, ten_identity());
+  // n times ratio_below, but multiplied in another order: its own rounding.
   const double a = std::pow(r / jc, n - 1.0) * ((ec / jc) * n);
   // At J = 0 the J J^T term vanishes in the limit, while b is infinite for
   // n < 3: leave it out rather than form 0 times infinity.

@@ -38,12 +38,10 @@ ORVANDEL_API double djrev_dj(double j, double, double jplay_prev, double j_width
 namespace {
 
 struct Orvandel {
-  static constexpr const char* host_name = "Orvandel";
-  static constexpr const char* name_message = "Function not found";
-  static constexpr int32_t argument_count = 6;
-  static constexpr const char* count_message = "Six arguments expected";
-  // NaN and infinities are results like any other here: stored, not failed.
-  static constexpr bool output_tests = false;
+  // No output tests: NaN and infinities are results like any other here,
+  // stored, not failed. "Function not found" is this library's own wording.
+  static constexpr material::FrameRow row{"Orvandel", "Function not found", 6,
+                                          "Six arguments expected", false};
 
   // The share tau/(dt + tau) is not kept from point to point: the division
   // pipelines with the rest, and testing whether tau and dt repeat costs as

@@ -1,5 +1,11 @@
 // Tamsery: flux density B(H) of iron in T, for the field strength H in A/m,
 // from a measured magnetisation curve.
+//
+// Origin: a 33-point magnetisation curve of iron, interpolated linearly and
+//   continued with the slope of free space beyond its last point.
+// Accuracy: far above the knee, B - mu0 H approaches the saturation
+//   polarization of pure iron (2.15 T) within 1 % from 212 kA/m; below that
+//   the curve is the table (docs/validation.md).
 #include <cmath>
 
 #include "eval_frame.hpp"
@@ -70,11 +76,9 @@ double flux_density(double H, double saturation_slope) {
 }
 
 struct Tamsery {
-  static constexpr const char* host_name = "Tamsery";
-  static constexpr const char* name_message = material::unknown_function;
-  static constexpr int32_t argument_count = 4;  // inputs 1 to 3 are never read
-  static constexpr const char* count_message = "Four arguments expected";
-  static constexpr bool output_tests = true;
+  // Four inputs; 1 to 3 are never read.
+  static constexpr material::FrameRow row{"Tamsery", material::unknown_function, 4,
+                                          "Four arguments expected", true};
 
   // T/(A/m), once per call for a block that holds a point, with the maths
   // library's pow.

@@ -6,6 +6,7 @@ pyproject.toml.
 
 Environment: CMAKE (the cmake program, default "cmake"), MATERIALS_BUILD_JOBS
 (parallel build jobs, default all cores)."""
+import importlib.util
 import json
 import os
 import shutil
@@ -25,8 +26,16 @@ CATALOGUE = REPOSITORY / "common" / "catalogue.json"
 LOOPS = "OrvandelArrays"
 
 
-def library_file(name):
-    return f"{name}.dll" if sys.platform == "win32" else f"lib{name}.so"
+def _package_module(name):
+    """A module of the package itself, read from its source before it is
+    built (it needs nothing beyond the standard library)."""
+    spec = importlib.util.spec_from_file_location(name, HERE / "materials" / f"{name}.py")
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    return module
+
+
+library_file = _package_module("_files").library_file
 
 
 class BuildWithLibraries(build_py):

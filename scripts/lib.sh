@@ -1,10 +1,9 @@
-# Shared by the build and test scripts: locate the checkout, install missing
-# Debian packages (or say which to install), count cores.
+# Shared by the build and test scripts: locate the checkout, name the
+# libraries and their files, install missing Debian packages (or say which to
+# install), count cores.
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 jobs=$(nproc 2>/dev/null || echo 2)
-# The seven libraries, by host function name.
-material_libraries="Orvandel Tamsery Quenrow Daskelt Mirrobane Pellucer Wembrel"
 
 # need_packages PKG... : installs whichever are missing, once per run.
 apt_updated=no
@@ -24,6 +23,18 @@ need_packages() {
     apt_updated=yes
   fi
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+}
+
+# The libraries, by host function name, in the catalogue's order.
+command -v python3 >/dev/null || need_packages python3
+material_libraries=$(python3 -c 'import json, sys
+print(" ".join(f["name"] for f in json.load(open(sys.argv[1]))["functions"]))' \
+  "$repo/common/catalogue.json")
+
+# library_file NAME [windows] : the file a host loads for library NAME:
+# libNAME.so, or NAME.dll on Windows.
+library_file() {
+  if [ "${2:-}" = windows ]; then echo "$1.dll"; else echo "lib$1.so"; fi
 }
 
 # Packages every build needs (the host tool is part of every build).

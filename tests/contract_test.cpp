@@ -189,7 +189,7 @@ TEST_P(Contract, FailureStopsAtTheFailingPoint) {
 }
 
 TEST_P(Contract, ReturnTestYaml) {
-  const auto yaml = library.symbol<testing_support::TextFn>("return_test_yaml");
+  const auto yaml = library.symbol<const char* (*)()>("return_test_yaml");
   if (row.test_yaml == nullptr) {
     EXPECT_EQ(yaml, nullptr) << "must not be exported";
   } else {

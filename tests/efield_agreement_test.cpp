@@ -1,6 +1,7 @@
 // Quenrow's field component against the field vector that Orvandel exports
-// for programs that link it: two independent copies of one law, which must
-// agree bit for bit. Both built libraries are loaded by file name.
+// for programs that link it: one law compiled into two libraries, each with
+// its own norm, branch and per-block caching, which must agree bit for bit.
+// Both built libraries are loaded by file name.
 #include <gtest/gtest.h>
 
 #include <cmath>

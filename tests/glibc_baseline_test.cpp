@@ -86,7 +86,8 @@ bool same_bits(const void* a, const void* b, size_t size) { return std::memcmp(a
 struct Twins {
   explicit Twins(const char* name)
       : baseline(name),
-        current(name, std::string(MATERIAL_CURRENT_GLIBC_DIR) + "/lib" + name + ".so") {}
+        current(name, std::string(MATERIAL_CURRENT_GLIBC_DIR) + "/" +
+                          material_loader::library_file_name(name)) {}
   // Two files loaded, not one of them twice.
   bool loaded() const {
     return baseline.loaded() && current.loaded() &&

@@ -461,7 +461,7 @@ TEST(ToolSweep, ProgressOnlyOnATerminalAndNeverInTheData) {
 TEST(ToolLoop, DissipatesEnergyAndClosesAfterTheFirstCycle) {
   std::string error;
   const auto orvandel =
-      materials_tool::Library::open(testing_support::library_file("Orvandel"), error);
+      materials_tool::open_library(testing_support::library_file("Orvandel"), error);
   if (!orvandel) GTEST_SKIP() << error;
   materials_tool::LoopSettings settings;
   settings.cycles = 4;

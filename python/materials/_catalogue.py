@@ -7,7 +7,7 @@ from pathlib import Path
 
 from ._library import Library, library_path
 
-__all__ = ["catalogue", "host_functions"]
+__all__ = ["catalogue", "host_functions", "accepted_range"]
 
 _HERE = Path(__file__).resolve().parent
 # Installed, the catalogue lies in the package; in a checkout, in common/.
@@ -44,15 +44,18 @@ def _unit(unit):
     return "dimensionless" if unit == "-" else unit
 
 
-def _accepted(argument):
+def accepted_range(argument, at_most="<=", unit=""):
+    """The values an argument accepts, "0 <= T <= 1400": `at_most` marks an
+    inclusive bound and `unit` follows each bound (the validation report
+    writes "0 K ≤ T ≤ 1400 K")."""
     low, high = argument.get("lowest"), argument.get("highest")
     if not (low or high):
         return "any value"
     text = argument["name"]
     if low:
-        text = f"{_number(low['value'])} {'<=' if low['inclusive'] else '<'} {text}"
+        text = f"{_number(low['value'])}{unit} {at_most if low['inclusive'] else '<'} {text}"
     if high:
-        text += f" {'<=' if high['inclusive'] else '<'} {_number(high['value'])}"
+        text += f" {at_most if high['inclusive'] else '<'} {_number(high['value'])}{unit}"
     return text
 
 
@@ -86,7 +89,7 @@ def _docstring(entry):
         default = "" if a.get("required") else f", default {_number(a['default'])}"
         lines.append(f"{a['name']} : array_like, {_unit(a['unit'])}{default}")
         lines.append(f"    {a['meaning'][0].upper()}{a['meaning'][1:]}. "
-                     f"Accepted: {_accepted(a)}.")
+                     f"Accepted: {accepted_range(a)}.")
         meaningful = a.get("meaningful")
         if meaningful:
             lines.append(f"    Meaningful from {_number(meaningful['from'])} to "

@@ -3,11 +3,12 @@ init, eval and getLastError, as a finite-element host drives it."""
 import ctypes
 import math
 import os
-import sys
 import threading
 from pathlib import Path
 
 import numpy as np
+
+from ._files import library_file
 
 __all__ = ["EvalError", "Library", "library_path"]
 
@@ -48,17 +49,13 @@ class EvalError(ValueError):
         self.values = values
 
 
-def _library_file(name):
-    return f"{name}.dll" if sys.platform == "win32" else f"lib{name}.so"
-
-
 def library_path(name):
     """The file that materials.<name> loads, as a pathlib.Path: the one in
     the folder MATERIALS_LIB_DIR names when that is set, else the one
     installed with this package. FileNotFoundError when it is not there."""
     chosen = os.environ.get("MATERIALS_LIB_DIR")
     folder = Path(chosen) if chosen else Path(__file__).resolve().parent / "lib"
-    path = folder / _library_file(name)
+    path = folder / library_file(name)
     if not path.is_file():
         origin = "MATERIALS_LIB_DIR" if chosen else "the package"
         raise FileNotFoundError(f"no library {name}: {path} does not exist ({origin})")

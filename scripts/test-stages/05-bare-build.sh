@@ -19,7 +19,7 @@ for part in "host program materials .*libcli11-dev" "tests .*libgtest-dev" \
   grep -q "the $part" <<<"$skipped" || { echo "configure did not report skipping: $part" >&2; exit 1; }
 done
 cmake --build "$build" -j "$jobs"
-expected=$(printf 'lib%s.so\n' $material_libraries | sort)
+expected=$(for l in $material_libraries; do library_file "$l"; done | sort)
 built=$(ls "$build/bin" | sort)
 if [ "$built" != "$expected" ]; then
   echo "$build/bin holds:" $built "; expected the seven libraries only" >&2

@@ -8,4 +8,4 @@ cmake --preset ci >/dev/null
 cmake --build --preset ci -j "$jobs"
 ctest --preset ci -j "$jobs"
 # shellcheck disable=SC2046
-sh tests/glibc_check.sh $(printf 'build/ci/bin/lib%s.so ' $material_libraries)
+sh tests/glibc_check.sh $(for l in $material_libraries; do echo "build/ci/bin/$(library_file "$l")"; done)

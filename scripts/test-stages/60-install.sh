@@ -64,15 +64,17 @@ cmake --build --preset ci -j "$jobs"
 prefix=$scratch/prefix
 cmake --install build/ci --prefix "$prefix" >/dev/null
 # What is installed is what the tests checked, byte for byte.
-for l in $material_libraries; do cmp "build/ci/bin/lib$l.so" "$prefix/lib/lib$l.so"; done
+for l in $material_libraries; do
+  cmp "build/ci/bin/$(library_file "$l")" "$prefix/lib/$(library_file "$l")"
+done
 # The installed host program finds the installed libraries by name, its own.
 "$prefix/bin/materials" -v eval Mirrobane 77 2>&1 >/dev/null |
-  grep -qxF "materials: loading $prefix/lib/libMirrobane.so"
+  grep -qxF "materials: loading $prefix/lib/$(library_file Mirrobane)"
 check_links "$prefix/share/doc/MaterialLibraries"
 linux_archive=$(make_package build/ci)
 linux_files="bin/materials include/orvandel.h lib/pkgconfig/orvandel.pc
   lib/cmake/Orvandel/OrvandelConfig.cmake lib/cmake/Orvandel/OrvandelTargets.cmake $docs"
-for l in $material_libraries; do linux_files+=" lib/lib$l.so"; done
+for l in $material_libraries; do linux_files+=" lib/$(library_file "$l")"; done
 # shellcheck disable=SC2086
 check_archive "$linux_archive" $linux_files
 
@@ -82,14 +84,16 @@ cmake --preset windows >/dev/null
 cmake --build --preset windows -j "$jobs"
 windows_archive=$(make_package build/windows)
 windows_files="bin/materials.exe include/orvandel.h lib/libOrvandel.dll.a $docs"
-for l in $material_libraries; do windows_files+=" lib/$l.dll"; done
+for l in $material_libraries; do windows_files+=" lib/$(library_file "$l" windows)"; done
 # shellcheck disable=SC2086
 check_archive "$windows_archive" $windows_files
 # The unpacked zip's host program runs its libraries, on a Windows without
 # MinGW: wine, in a prefix of its own.
 need_packages wine64
 windows_root=$(unpack "$windows_archive" "$scratch/windows")
-for l in $material_libraries; do cmp "build/windows/bin/$l.dll" "$windows_root/lib/$l.dll"; done
+for l in $material_libraries; do
+  cmp "build/windows/bin/$(library_file "$l" windows)" "$windows_root/lib/$(library_file "$l" windows)"
+done
 export WINEDEBUG=-all WINEPREFIX=$scratch/wineprefix
 /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
 /usr/lib/wine/wine64 "$windows_root/bin/materials.exe" eval Mirrobane 77 >/dev/null

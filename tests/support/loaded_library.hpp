@@ -1,6 +1,5 @@
-// Loads a built material library by file name, as a host does, and drives it
-// through its entry points. Only the loading differs between Linux and
-// Windows; every test is written against this class.
+// The built libraries as the tests load them (by file name, as a host does,
+// through the one loader in common/), and calls of eval over test blocks.
 #ifndef TESTS_LOADED_LIBRARY_HPP
 #define TESTS_LOADED_LIBRARY_HPP
 
@@ -9,82 +8,31 @@
 #include <string>
 #include <vector>
 
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
+#include "library_loader.hpp"
 
 namespace testing_support {
-
-using InitFn = int32_t (*)(const char*);
-using GetLastErrorFn = const char* (*)();
-using EvalFn = int32_t (*)(const char*, int32_t, const double**, const void*, int32_t, double*);
-using TextFn = const char* (*)();
 
 // The file a host loads for a host function name: libName.so next to the
 // tests on Linux, Name.dll found by the loader's search on Windows.
 inline std::string library_file(const std::string& name) {
 #if defined(_WIN32)
-  return name + ".dll";
+  return material_loader::library_file_name(name);
 #else
-  return std::string(MATERIAL_LIBRARY_DIR) + "/lib" + name + ".so";
+  return std::string(MATERIAL_LIBRARY_DIR) + "/" + material_loader::library_file_name(name);
 #endif
 }
 
-class LoadedLibrary {
+// The built library of host function `name`, or that function's library
+// from another file.
+class LoadedLibrary : public material_loader::LoadedLibrary {
  public:
   explicit LoadedLibrary(const std::string& name) : LoadedLibrary(name, library_file(name)) {}
-  // The library of host function `name` from another file.
-  LoadedLibrary(const std::string& name, const std::string& file) : name_(name) {
-#if defined(_WIN32)
-    handle_ = LoadLibraryA(file.c_str());
-#else
-    handle_ = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-#endif
-    if (handle_ != nullptr) {
-      init_ = symbol<InitFn>("init");
-      get_last_error_ = symbol<GetLastErrorFn>("getLastError");
-      eval_ = symbol<EvalFn>("eval");
-    }
-  }
-  ~LoadedLibrary() {
-#if defined(_WIN32)
-    if (handle_ != nullptr) FreeLibrary(static_cast<HMODULE>(handle_));
-#else
-    if (handle_ != nullptr) dlclose(handle_);
-#endif
-  }
-  LoadedLibrary(const LoadedLibrary&) = delete;
-  LoadedLibrary& operator=(const LoadedLibrary&) = delete;
-
-  bool loaded() const { return handle_ != nullptr && init_ && get_last_error_ && eval_; }
+  LoadedLibrary(std::string name, const std::string& file)
+      : material_loader::LoadedLibrary(file), name_(std::move(name)) {}
   const std::string& name() const { return name_; }
-
-  // Null when the library does not export the name.
-  template <class Fn>
-  Fn symbol(const char* symbol_name) const {
-#if defined(_WIN32)
-    return reinterpret_cast<Fn>(
-        reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), symbol_name)));
-#else
-    return reinterpret_cast<Fn>(dlsym(handle_, symbol_name));
-#endif
-  }
-
-  int32_t init() const { return init_(nullptr); }
-  const char* last_error() const { return get_last_error_(); }
-  int32_t eval(const char* function_name, int32_t argument_count, const double** inputs,
-               int32_t block_size, double* outputs) const {
-    return eval_(function_name, argument_count, inputs, nullptr, block_size, outputs);
-  }
 
  private:
   std::string name_;
-  void* handle_ = nullptr;
-  InitFn init_ = nullptr;
-  GetLastErrorFn get_last_error_ = nullptr;
-  EvalFn eval_ = nullptr;
 };
 
 // One call of eval over a block given as one column per argument. The output

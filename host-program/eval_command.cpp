@@ -1,0 +1,101 @@
+// materials eval LIBRARY [POINT...]: a library at points from the command
+// line or, without any, CSV from standard input.
+#include <optional>
+
+#include "command_support.hpp"
+#include "table.hpp"
+
+namespace materials_tool {
+
+namespace {
+
+// The columns to evaluate: each argument's values, from the input's columns
+// by header name or by position, the rest from the defaults.
+std::vector<std::vector<double>> input_columns(const Loaded& loaded, const CsvInput& input,
+                                               const Common& common) {
+  const size_t points = input.rows.size();
+  const size_t width = points == 0 ? input.header.size() : input.rows[0].size();
+  if (loaded.entry == nullptr) {
+    if (!common.settings.empty())
+      throw Stop{exit_cannot_run, "--set needs a function of the catalogue"};
+    std::vector<std::vector<double>> columns(width, std::vector<double>(points));
+    for (size_t i = 0; i < points; ++i) {
+      if (input.rows[i].size() != width)
+        throw Stop{exit_cannot_run, "every point needs " + std::to_string(width) + " arguments"};
+      for (size_t c = 0; c < width; ++c) columns[c][i] = input.rows[i][c];
+    }
+    return columns;
+  }
+  const Entry& entry = *loaded.entry;
+  // Input column c feeds argument target[c]; -1 skips it.
+  std::vector<int> target;
+  for (const std::string& name : input.header) {
+    const int k = argument_index(entry, name);
+    if (k < 0 && name != entry.result)  // a previous run's result column is skipped
+      throw Stop{exit_cannot_run, std::string(entry.name) + " has no argument " + name};
+    target.push_back(k);
+  }
+  std::vector<std::vector<double>> columns;
+  for (double d : argument_defaults(entry, common)) columns.emplace_back(points, d);
+  for (size_t i = 0; i < points; ++i) {
+    const std::vector<double>& row = input.rows[i];
+    if (target.empty() && row.size() > entry.arguments.size())
+      throw Stop{exit_cannot_run, std::string(entry.name) + " takes " +
+                                      std::to_string(entry.arguments.size()) + " arguments, not " +
+                                      std::to_string(row.size())};
+    for (size_t c = 0; c < row.size(); ++c) {
+      const int k = target.empty() ? int(c) : target[c];
+      if (k >= 0) columns[size_t(k)][i] = row[c];
+    }
+  }
+  return columns;
+}
+
+int eval_command(const std::string& library, const std::vector<std::string>& points,
+                 const Common& common, const Streams& streams) {
+  const Loaded loaded = load(library, common, streams);
+  std::string error;
+  std::optional<CsvInput> input = CsvInput{};
+  if (points.empty()) input = read_csv(streams.in, error);
+  if (!input) throw Stop{exit_cannot_run, error};
+  // A point on the command line gives its leading arguments.
+  for (const std::string& p : points) {
+    std::vector<double> row;
+    for (const std::string& field : split_fields(p)) {
+      const auto value = parse_number(field);
+      if (!value) throw Stop{exit_cannot_run, "not a point: " + p};
+      row.push_back(*value);
+    }
+    input->rows.push_back(std::move(row));
+  }
+  const auto columns = input_columns(loaded, *input, common);
+  std::vector<double> results;
+  return evaluate_and_print(loaded, columns, common, &streams.out, streams, results);
+}
+
+}  // namespace
+
+Command add_eval_command(CLI::App& app, Common& common, const Streams& streams) {
+  CLI::App* eval = app.add_subcommand(
+      "eval",
+      "Evaluate a library at points from the command line or, when none is given, CSV from "
+      "standard input");
+  struct Options {
+    std::string library;
+    std::vector<std::string> points;
+  };
+  auto options = std::make_shared<Options>();
+  eval->add_option("LIBRARY", options->library, "A host function name (Wembrel) or a library file")
+      ->required();
+  eval->add_option("POINT", options->points,
+                   "A point's arguments, separated by commas (77,100); missing ones take "
+                   "defaults");
+  add_function_options(*eval, common);
+  add_output_options(*eval, common);
+  eval->footer(exit_status_help);
+  return {eval, [options, &common, &streams] {
+            return eval_command(options->library, options->points, common, streams);
+          }};
+}
+
+}  // namespace materials_tool

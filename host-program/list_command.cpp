@@ -1,0 +1,57 @@
+// materials list [NAME...]: the catalogue of host functions, with each
+// argument's unit, default and ranges, and the library file each would load.
+#include <algorithm>
+
+#include "command_support.hpp"
+#include "table.hpp"
+
+namespace materials_tool {
+
+namespace {
+
+void list(const std::vector<std::string>& names, bool names_only, const Common& common,
+          std::ostream& out) {
+  for (const std::string& name : names) {
+    if (!find_entry(name)) throw Stop{exit_cannot_run, "no catalogue entry " + name};
+  }
+  for (const Entry& e : catalogue()) {
+    if (!names.empty() && std::find(names.begin(), names.end(), e.name) == names.end()) continue;
+    if (names_only) {
+      out << e.name << "\n";
+      continue;
+    }
+    std::string tried;
+    const std::string path = locate_library(e.name, common.lib_dir, tried);
+    out << e.name << ": " << e.computes << "\n"
+        << "  result " << titled(e.result, e.result_unit, false) << "\n";
+    for (const Argument& a : e.arguments) {
+      out << "  " << titled(a.name, a.unit, false) << ": " << a.meaning << "; default "
+          << format_number(a.default_value) << "; accepted " << accepted_range(a);
+      if (a.meaningful_note != nullptr) {
+        out << "; meaningful " << format_number(a.meaningful_from) << " to "
+            << format_number(a.meaningful_to) << " (" << a.meaningful_note << ")";
+      }
+      out << "\n";
+    }
+    out << "  library " << (path.empty() ? "not found (looked for " + tried + ")" : path) << "\n\n";
+  }
+}
+
+}  // namespace
+
+Command add_list_command(CLI::App& app, Common& common, const Streams& streams) {
+  CLI::App* list_command = app.add_subcommand("list", "The catalogue of host functions");
+  struct Options {
+    std::vector<std::string> names;
+    bool names_only = false;
+  };
+  auto options = std::make_shared<Options>();
+  list_command->add_option("NAME", options->names, "Only these functions");
+  list_command->add_flag("--names", options->names_only, "Only the names, one per line");
+  return {list_command, [options, &common, &streams] {
+            list(options->names, options->names_only, common, streams.out);
+            return 0;
+          }};
+}
+
+}  // namespace materials_tool
