@@ -1,6 +1,7 @@
 """Builds the seven native libraries with CMake from the repository this
 folder belongs to and carries them inside the package (materials/lib/), with
-the package's own compiled loops (native/, beside them) and the catalogue of
+the package's own compiled loops (from native/, into lib/ beside them) and the
+catalogue of
 host functions (materials/catalogue.json). Everything else is in
 pyproject.toml.
 
