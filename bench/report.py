@@ -1,6 +1,6 @@
 #!/usr/bin/python3
-"""Turns the benchmark JSON, the NumPy timings and the Python package's
-timings into docs/benchmarks.md."""
+"""Turns the benchmark JSON, the NumPy timings, the Python package's
+timings and those of Orvandel's model from NumPy into docs/benchmarks.md."""
 import json
 import platform
 import subprocess
@@ -48,7 +48,26 @@ def python_package(package, ns):
     return out
 
 
-def main(eval_json, numpy_json, compiler, package_json=None):
+def orvandel_arrays(results):
+    """The section on Orvandel's model functions from NumPy against a C loop."""
+    out = ["", "## Orvandel's vector model from NumPy against a C loop", "",
+           f"`bench/orvandel_arrays.py`: {results['points']:,} points, each with its own field "
+           "and history, through `materials.orvandel.bhyst` + `dbhyst_dh` and through "
+           "`VectorHysteresis.evaluate` + `accept`, against `bench/orvandel_c_loop.c`, a "
+           "plain C loop making the same calls of the exported functions on the same arrays "
+           "(`bhyst` and `dbhyst_dh` per point; `accept` adds `hrev_k` per cell); best of "
+           f"{results['repeats']} in the thread's CPU time, interleaved; ns per point.", "",
+           "| Cells | bhyst + dbhyst_dh | C loop | package/C | evaluate + accept | C loop | "
+           "package/C | same bits |", "|---|---|---|---|---|---|---|---|"]
+    for cells, r in results["cells"].items():
+        f, cf = r["functions_ns_per_point"], r["c_functions_ns_per_point"]
+        m, cm = r["model_ns_per_point"], r["c_model_ns_per_point"]
+        out.append(f"| {cells} | {f:.0f} | {cf:.0f} | {f / cf:.2f} | {m:.0f} | {cm:.0f} | "
+                   f"{m / cm:.2f} | {'yes' if r['identical_bits'] else 'NO'} |")
+    return out
+
+
+def main(eval_json, numpy_json, compiler, package_json=None, orvandel_arrays_json=None):
     runs = json.load(open(eval_json))["benchmarks"]
     numpy = json.load(open(numpy_json))
     # With repetitions, the medians stand for each benchmark.
@@ -120,8 +139,10 @@ def main(eval_json, numpy_json, compiler, package_json=None):
             out.append(f"| {r['name'][len('model/'):]} | {r['ns_per_call']:.2f} | {cell} |")
     if package_json:
         out += python_package(json.load(open(package_json)), ns)
+    if orvandel_arrays_json:
+        out += orvandel_arrays(json.load(open(orvandel_arrays_json)))
     print("\n".join(out))
 
 
 if __name__ == "__main__":
-    main(*sys.argv[1:5])
+    main(*sys.argv[1:6])

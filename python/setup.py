@@ -1,6 +1,7 @@
 """Builds the seven native libraries with CMake from the repository this
 folder belongs to and carries them inside the package (materials/lib/), with
-the package's own compiled loops (native/, beside them) and the catalogue of
+the package's own compiled loops (from native/, into lib/ beside them) and the
+catalogue of
 host functions (materials/catalogue.json). Everything else is in
 pyproject.toml.
 
@@ -21,9 +22,6 @@ from wheel.bdist_wheel import bdist_wheel
 HERE = Path(__file__).resolve().parent
 REPOSITORY = HERE.parent
 CATALOGUE = REPOSITORY / "common" / "catalogue.json"
-# The loops materials.orvandel walks Orvandel's model functions with
-# (native/orvandel_arrays.cpp), a library of the same build.
-LOOPS = "OrvandelArrays"
 
 
 def _package_module(name):
@@ -35,7 +33,8 @@ def _package_module(name):
     return module
 
 
-library_file = _package_module("_files").library_file
+_files = _package_module("_files")
+library_file = _files.library_file
 
 
 class BuildWithLibraries(build_py):
@@ -46,7 +45,8 @@ class BuildWithLibraries(build_py):
         package = Path(self.build_lib) / "materials"
         (package / "lib").mkdir(parents=True, exist_ok=True)
         shutil.copy2(CATALOGUE, package / "catalogue.json")
-        names = [f["name"] for f in json.loads(CATALOGUE.read_text())["functions"]] + [LOOPS]
+        names = [f["name"] for f in json.loads(CATALOGUE.read_text())["functions"]]
+        names.append(_files.ARRAY_LOOPS)
         binary = self.build_libraries(names)
         for name in names:
             shutil.copy2(binary / library_file(name), package / "lib" / library_file(name))

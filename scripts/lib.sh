@@ -48,6 +48,13 @@ need_tool_packages() {
   need_packages libcli11-dev pkg-config libplplot-dev plplot-driver-cairo
 }
 
+# wine64 ARGS... : a Windows program under wine, without address-space
+# randomisation, as the windows preset runs its tests (see
+# cmake/mingw-w64-x86_64.cmake for why).
+wine64() {
+  setarch -R /usr/lib/wine/wine64 "$@"
+}
+
 # install_python_package : builds the Python package from this checkout and
 # installs it as a user does (pip, offline, into a virtual environment that
 # sees Debian's packages: build/python-venv). Prints that environment's

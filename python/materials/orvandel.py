@@ -25,11 +25,8 @@ from pathlib import Path
 import numpy as np
 
 from ._catalogue import _library
-from ._library import _DOUBLE, _library_file, _real_array
-
-# The compiled loops (python/native/orvandel_arrays.cpp): its table lists
-# the model functions, and one call walks one of them over all points.
-_LOOPS = "OrvandelArrays"
+from ._files import ARRAY_LOOPS, library_file
+from ._library import _DOUBLE, _real_array
 
 
 class _ArrayFunction(ctypes.Structure):
@@ -40,10 +37,12 @@ class _ArrayFunction(ctypes.Structure):
 
 
 def _load_loops():
-    """The package's own loops, or, for a checkout that has none, those of
-    the build MATERIALS_LIB_DIR names. They call the functions of whichever
-    Orvandel the package loads, so either serves."""
-    file = _library_file(_LOOPS)
+    """The compiled loops: their table lists the model functions, and one
+    call walks one of them over all points. The package's own, or, for a
+    checkout that has none, those of the build MATERIALS_LIB_DIR names. They
+    call the functions of whichever Orvandel the package loads, so either
+    serves."""
+    file = library_file(ARRAY_LOOPS)
     folders = [Path(__file__).resolve().parent / "lib"]
     if os.environ.get("MATERIALS_LIB_DIR"):
         folders.append(Path(os.environ["MATERIALS_LIB_DIR"]))

@@ -102,50 +102,60 @@ struct Result<Vec3> {
   static void store(double* out, Vec3 r) { out[0] = r.x, out[1] = r.y, out[2] = r.z; }
 };
 template <>
-struct Result<Sym3> {
-  static constexpr char kind = 'y';
-  static constexpr int width = 9;
-  static void store(double* out, Sym3 r) {
-    const double full[9] = {r.xx, r.xy, r.xz, r.xy, r.yy, r.yz, r.xz, r.yz, r.zz};
-    for (int i = 0; i < 9; ++i) out[i] = full[i];
-  }
-};
-template <>
 struct Result<Ten3> {
   static constexpr char kind = 't';
   static constexpr int width = 9;
   static void store(double* out, Ten3 r) {
-    const double full[9] = {r.xx, r.xy, r.xz, r.yx, r.yy, r.yz, r.zx, r.zy, r.zz};
-    for (int i = 0; i < 9; ++i) out[i] = full[i];
+    const double rows[9] = {r.xx, r.xy, r.xz, r.yx, r.yy, r.yz, r.zx, r.zy, r.zz};
+    for (int i = 0; i < 9; ++i) out[i] = rows[i];
+  }
+};
+template <>
+struct Result<Sym3> {
+  static constexpr char kind = 'y';
+  static constexpr int width = 9;
+  static void store(double* out, Sym3 r) {
+    Result<Ten3>::store(out, Ten3{r.xx, r.xy, r.xz, r.xy, r.yy, r.yz, r.xz, r.yz, r.zz});
   }
 };
 
 // The address `bytes` on from p.
 const void* step(const void* p, int64_t bytes) { return static_cast<const char*>(p) + bytes; }
 
-// Calls f once per point, the last axis fastest. Each parameter's address
-// moves by its stride along the axis that advances and steps back along
-// the axes that wrap, so a broadcast operand (stride 0) is read in place.
+// Calls f once per point, the last axis fastest: a run along the last axis
+// steps each parameter's address by its stride there; between runs the
+// other axes advance like an odometer, each parameter stepping back along
+// the axes that wrap. A broadcast operand (stride 0) is read in place.
 template <class R, class... A, size_t... K>
 void walk_points(ModelFunction address, const Walk& w, std::index_sequence<K...>) {
   constexpr size_t parameters = sizeof...(A);
   const auto f = reinterpret_cast<R (*)(A...)>(address);
-  int64_t points = 1;
-  for (int32_t axis = 0; axis < w.axes; ++axis) points *= w.shape[axis];
-  const void* at[parameters];
-  for (size_t k = 0; k < parameters; ++k) at[k] = w.data[k];
-  int64_t index[max_axes] = {};
   double* out = w.out;
-  for (int64_t point = 0; point < points; ++point, out += Result<R>::width) {
-    Result<R>::store(out, f(Parameter<A>::at(at[K], w.cells)...));
-    for (int32_t axis = w.axes - 1; axis >= 0; --axis) {
+  if (w.axes == 0) {
+    Result<R>::store(out, f(Parameter<A>::at(w.data[K], w.cells)...));
+    return;
+  }
+  const int32_t last = w.axes - 1;
+  const int64_t run = w.shape[last];
+  const int64_t* run_stride = w.strides + static_cast<size_t>(last) * parameters;
+  int64_t runs = 1;
+  for (int32_t axis = 0; axis < last; ++axis) runs *= w.shape[axis];
+  const void* start[parameters] = {w.data[K]...};  // of the current run
+  int64_t index[max_axes] = {};
+  for (; runs > 0; --runs) {
+    const void* at[parameters] = {start[K]...};
+    for (int64_t i = 0; i < run; ++i, out += Result<R>::width) {
+      Result<R>::store(out, f(Parameter<A>::at(at[K], w.cells)...));
+      ((at[K] = step(at[K], run_stride[K])), ...);
+    }
+    for (int32_t axis = last - 1; axis >= 0; --axis) {
       const int64_t* stride = w.strides + static_cast<size_t>(axis) * parameters;
       if (++index[axis] < w.shape[axis]) {
-        for (size_t k = 0; k < parameters; ++k) at[k] = step(at[k], stride[k]);
+        ((start[K] = step(start[K], stride[K])), ...);
         break;
       }
       index[axis] = 0;
-      for (size_t k = 0; k < parameters; ++k) at[k] = step(at[k], -stride[k] * (w.shape[axis] - 1));
+      ((start[K] = step(start[K], -stride[K] * (w.shape[axis] - 1))), ...);
     }
   }
 }

@@ -1,5 +1,6 @@
 """Orvandel's model functions from NumPy: the worked examples of the model,
-the leading axes, and the hysteresis class over whole cycles."""
+the same bits as one C call per point over every branch and array layout,
+and the hysteresis class, step by step and over whole cycles."""
 import ctypes
 import math
 

@@ -11,5 +11,5 @@ cmake --build --preset windows -j "$jobs"
 export WINEDEBUG=-all WINEPREFIX=$repo/build/windows/wineprefix
 /usr/lib/wine/wineserver -p >/dev/null 2>&1 || true  # or one already serves the prefix
 trap '/usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
-/usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
+wine64 wineboot --init >/dev/null 2>&1
 ctest --preset windows -j "$jobs"

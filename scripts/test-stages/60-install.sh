@@ -95,8 +95,8 @@ for l in $material_libraries; do
   cmp "build/windows/bin/$(library_file "$l" windows)" "$windows_root/lib/$(library_file "$l" windows)"
 done
 export WINEDEBUG=-all WINEPREFIX=$scratch/wineprefix
-/usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
-/usr/lib/wine/wine64 "$windows_root/bin/materials.exe" eval Mirrobane 77 >/dev/null
+wine64 wineboot --init >/dev/null 2>&1
+wine64 "$windows_root/bin/materials.exe" eval Mirrobane 77 >/dev/null
 /usr/lib/wine/wineserver -w   # gone before its prefix is removed
 
 echo "-- CMake consumer, installed prefix"
