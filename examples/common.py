@@ -150,6 +150,14 @@ class QuadraturePoints:
         function.x.scatter_forward()
 
 
+def direct_solver(ksp):
+    """Makes the linear solver ksp a sparse LU factorisation: PETSc's own on
+    one process, MUMPS on several."""
+    ksp.setType("preonly")
+    ksp.getPC().setType("lu")
+    ksp.getPC().setFactorSolverType("mumps" if ksp.comm.size > 1 else "petsc")
+
+
 class Newton:
     """Newton's method for the residual form F(u) = 0 with Jacobian form J and
     Dirichlet conditions bcs.
@@ -184,9 +192,7 @@ class Newton:
         self.du = fem.Function(u.function_space)
         self.solver = PETSc.KSP().create(self.comm)
         self.solver.setOperators(self.A)
-        self.solver.setType("preonly")
-        self.solver.getPC().setType("lu")
-        self.solver.getPC().setFactorSolverType("mumps" if self.comm.size > 1 else "petsc")
+        direct_solver(self.solver)
         self.refusals = 0  # trial iterates that a library refused, over the run
 
     def _evaluate(self, raise_refusal):
