@@ -39,40 +39,25 @@ from mpi4py import MPI
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "examples"))
 import materials  # noqa: E402
 from common import NEWTON_RTOL, Newton, direct_solver  # noqa: E402
+from numpy_peer import (MIRROBANE_BOUNDS, MIRROBANE_COEFFICIENTS, MIRROBANE_LINE,  # noqa: E402
+                        daskelt)
 from quench import (GAUSS_NODES, GAUSS_WEIGHTS, RRR, SIZES, T_START, Bar,  # noqa: E402
                     LibraryRoute)
 
 
 def conductivity(T):
-    """Copper's thermal conductivity k(T, RRR), W/(m K): Daskelt's fit with
-    its scale factor 1, in the library's order of operations."""
-    beta = 0.634 / RRR
-    residual = beta / T
-    intrinsic = (T**2.763 * 1.754e-8) / (
-        ufl.exp(-(70.0 / T)**1.756) * (T**2.598 * 1.932908e-5) + 1.0)
-    gamma = 0.838 / (beta / 0.0003)**0.1661
-    both = intrinsic + residual
-    return 1.0 / ((gamma * (intrinsic * residual)) / both + both)
-
-
-# Mirrobane's fit of copper's heat capacity, J/(m^3 K): on each interval up
-# to its upper bound (K) a quartic, coefficients of T^4, T^3, T^2, T, 1;
-# above the last bound a straight line.
-HEAT_CAPACITY_PIECES = [
-    (9.441, -0.0308, 7.229, -2.1286, 101.89, 2.5631),
-    (31.134, -0.3045, 29.871, -455.61, 3469.5, -8250.3),
-    (123.34, 0.0419, -14.024, 1508.9, -31595, 178430),
-    (306.12, -0.000848, 0.8419, -325.52, 60590, -1290000),
-    (498.15, -4.8e-05, 0.09173, -64.12, 20363, 1030000)]
-HEAT_CAPACITY_TAIL = (1011.9, 3141752.164661)  # J/(m^3 K^2), J/(m^3 K)
+    """Copper's thermal conductivity k(T, RRR), W/(m K): Daskelt's fit."""
+    return daskelt(T, RRR, 1.0, 1.0, exp=ufl.exp)
 
 
 def heat_capacity(T):
-    """C(T) as Mirrobane computes it: the first interval whose bound T does
-    not exceed (a NaN falls through to the line)."""
-    slope, intercept = HEAT_CAPACITY_TAIL
+    """C(T), J/(m^3 K), as Mirrobane computes it: the quartic of the first
+    interval whose upper bound T does not exceed (a NaN falls through to the
+    line)."""
+    slope, intercept = MIRROBANE_LINE
     C = slope * T + intercept
-    for bound, a4, a3, a2, a1, a0 in reversed(HEAT_CAPACITY_PIECES):
+    pieces = zip(MIRROBANE_BOUNDS.tolist(), MIRROBANE_COEFFICIENTS.tolist())
+    for bound, (a4, a3, a2, a1, a0) in reversed(list(pieces)):
         quartic = a0 + (((a4 * T**4 + a3 * T**3) + a2 * T**2) + a1 * T)
         C = ufl.conditional(ufl.le(T, bound), quartic, C)
     return C
@@ -133,21 +118,22 @@ def counted(function):
     return call
 
 
-ROUTES = {"library": lambda bar: LibraryRoute(bar, counted(materials.Daskelt),
-                                              counted(materials.Mirrobane)),
-          "inline": InlineRoute,
-          "dolfinx": DolfinxNewtonRoute}
+PEERS = {"inline": InlineRoute, "dolfinx": DolfinxNewtonRoute}
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--size", choices=SIZES, default="small")
     parser.add_argument("--repetitions", type=int, default=3)
+    parser.add_argument("--peers", nargs="*", choices=PEERS, default=list(PEERS),
+                        help="the routes to time against the library route (default all)")
     options = parser.parse_args()
     comm = MPI.COMM_WORLD
     bar = Bar(comm, options.size)
-    routes = {name: make(bar) for name, make in ROUTES.items()}
-    seconds = {name: [] for name in ROUTES}
+    routes = {"library": LibraryRoute(bar, counted(materials.Daskelt),
+                                      counted(materials.Mirrobane)),
+              **{name: PEERS[name](bar) for name in options.peers}}
+    seconds = {name: [] for name in routes}
     iterations, final = {}, {}
     for _ in range(options.repetitions):
         for name, route in routes.items():
@@ -165,7 +151,7 @@ def main():
                          "max_difference_K": comm.allreduce(
                              float(np.abs(final[name] - final["library"]).max(initial=0.0)),
                              op=MPI.MAX)}
-                  for name in ROUTES}}
+                  for name in routes}}
     result["routes"]["library"]["blocks"] = {
         name: count // options.repetitions for name, count in blocks.items()}
     if comm.rank == 0:
