@@ -101,7 +101,7 @@ class DolfinxNewtonRoute(InlineRoute):
         solver = nls.petsc.NewtonSolver(self.bar.mesh.comm, problem)
         solver.convergence_criterion = "incremental"
         solver.rtol = NEWTON_RTOL
-        direct_solver(solver.krylov_solver)
+        direct_solver(solver.krylov_solver, solver.A.getSize()[0])
         return solver
 
     def solve(self):
