@@ -11,9 +11,9 @@ versions or the C library's.
 The formulas keep the libraries' order of operations and call np.power
 wherever the libraries call pow (x**2 would square instead, which differs
 from the C library's pow(x, 2) in the last bit at 0.1 % of points), so that
-where NumPy calls the C library (machines without its AVX-512 routines, or with them
-disabled through NPY_DISABLE_CPU_FEATURES) the results are the libraries'
-bit for bit. Needs the package importable and MATERIALS_LIB_DIR naming the
+where NumPy calls the C library (CPUs without its AVX-512 routines, or with
+them switched off through NPY_DISABLE_CPU_FEATURES) the results are the
+libraries' bit for bit. Needs the package importable and MATERIALS_LIB_DIR naming the
 libraries' folder (bench/run-benchmarks sets both)."""
 import json
 import math
