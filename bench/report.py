@@ -1,6 +1,7 @@
 #!/usr/bin/python3
-"""Turns the benchmark JSON, the NumPy timings, the Python package's
-timings and those of Orvandel's model from NumPy into docs/benchmarks.md."""
+"""Turns the benchmark JSON, the Python package's timings, those of
+Orvandel's model from NumPy, the NumPy peer's and the quench's routes into
+docs/benchmarks.md."""
 import json
 import platform
 import subprocess
@@ -23,6 +24,20 @@ def cpu_name():
     except OSError:
         pass
     return platform.processor() or "unknown"
+
+
+def cpu_simd():
+    """The SIMD extensions /proc/cpuinfo lists for this CPU, in upper case
+    (its "pni" is SSE3)."""
+    try:
+        for line in open("/proc/cpuinfo"):
+            if line.startswith("flags"):
+                flags = line.split(":", 1)[1].split()
+                return ["SSE3" if f == "pni" else f.upper() for f in flags
+                        if f.startswith(("sse", "ssse", "avx")) or f in ("pni", "fma")]
+    except OSError:
+        pass
+    return []
 
 
 def python_package(package, ns):
@@ -67,7 +82,98 @@ def orvandel_arrays(results):
     return out
 
 
-def main(eval_json, numpy_json, compiler, package_json=None, orvandel_arrays_json=None):
+def shares(peer):
+    """How often the NumPy peer's pow, exp and log10 differ from the C library's."""
+    return ", ".join(f"{name} {share:.0%}" for name, share in peer["differing_from_libm"].items())
+
+
+def numpy_peer(numpy):
+    """The section on the NumPy peer: the fits written with NumPy against
+    the package, on the same arrays."""
+    simd = numpy["simd"]
+    out = ["", "## The NumPy peer, on the same arrays", "",
+           f"`bench/numpy_peer.py`: each fit written with NumPy in the library's order of "
+           f"operations (`np.power` wherever the library calls `pow`) against `materials.<Name>`, "
+           f"the package over the built libraries, on the same {numpy['points']:,} points "
+           "(generated once; the values that vary per point as arrays, material parameters as "
+           "numbers), the two interleaved, best of 7. \"differing\": the share of points whose "
+           "results differ in any bit.", "",
+           f"NumPy {simd['numpy']}, by its own runtime report (`numpy.show_runtime()`): built for "
+           f"{' '.join(simd['baseline'])}, dispatching on this CPU to "
+           f"{' '.join(simd['dispatched'])}. Its pow, exp and log10 differ from the C library's "
+           f"at {shares(numpy)} of points: " + (
+               "it used its own vectorised routines for them." if any(
+                   numpy["differing_from_libm"].values()) else "it called the C library."), ""]
+    header = "| Library | package ns/point | NumPy ns/point | NumPy/package | differing |"
+    rule = "|---|---|---|---|---|"
+    other = numpy.get("without_avx512")
+    if other:
+        header += " NumPy without AVX-512 ns/point | NumPy/package | differing |"
+        rule += "---|---|---|"
+    out += [header, rule]
+    for lib, r in numpy["libraries"].items():
+        row = (f"| {lib} | {r['package_ns']:.1f} | {r['numpy_ns']:.1f} | "
+               f"{r['numpy_ns'] / r['package_ns']:.2f} | {r['differing']:.1%} |")
+        if other:
+            o = other["libraries"][lib]
+            row += (f" {o['numpy_ns']:.1f} | {o['numpy_ns'] / o['package_ns']:.2f} | "
+                    f"{o['differing']:.1%} |")
+        out.append(row)
+    if other:
+        out += ["", f"Without AVX-512: the same measurement in a process with NumPy's AVX-512 "
+                f"targets switched off (`NPY_DISABLE_CPU_FEATURES=\"{numpy['disabled']}\"`), "
+                f"as NumPy runs on an AVX2 machine; its pow, exp and log10 then differ from the "
+                f"C library's at {shares(other)} of points."]
+    return out
+
+
+def quench_peers(runs):
+    """The section on the quench solved through the libraries and with the
+    fits written inline in the forms."""
+    out = ["", "## The quench: the libraries against the fits written inline in the forms", "",
+           "`bench/quench_peers.py`: the quench of `examples/quench.py` (same bar, steps, "
+           "enthalpy quadrature and linear solver) three ways: *library*, the example itself "
+           "(Daskelt and Mirrobane at the quadrature points, the examples' Newton); *inline*, "
+           "k(T) and C(T) written in UFL with the libraries' constants and order of operations, "
+           "the Jacobian by `ufl.derivative`, the examples' Newton; *NewtonSolver*, the inline "
+           "forms under DOLFINx's own `NewtonSolver` (full steps, its incremental criterion at "
+           "the same tolerance). Seconds of the time-stepping loop on the slowest process, "
+           "best of the repetitions, the routes interleaved; eval: the library route's seconds "
+           "inside the libraries; blocks: its eval calls of each library (6 values per "
+           "quadrature point in all); ΔT: the largest difference of the final temperature from "
+           "the library route's.", "",
+           "| Size | Processes | library s | eval s | inline s | library/inline | "
+           "NewtonSolver s | library/NewtonSolver | Newton iterations (library, inline, "
+           "NewtonSolver) | blocks | ΔT inline, NewtonSolver (K) | repetitions |",
+           "|---|---|---|---|---|---|---|---|---|---|---|---|"]
+    above = []
+    sizes = ["small", "full"]
+    for run in sorted(runs, key=lambda r: (sizes.index(r["size"]), r["processes"])):
+        library, inline, solver = (run["routes"][r] for r in ("library", "inline", "dolfinx"))
+        ratio = library["seconds"] / inline["seconds"]
+        out.append(
+            f"| {run['size']} ({run['cells']} cells, {run['steps']} steps) | {run['processes']} | "
+            f"{library['seconds']:.2f} | {library['eval_seconds']:.2f} | {inline['seconds']:.2f} | "
+            f"{ratio:.2f} | {solver['seconds']:.2f} | "
+            f"{library['seconds'] / solver['seconds']:.2f} | {library['iterations']}, "
+            f"{inline['iterations']}, {solver['iterations']} | {library['blocks']['Daskelt']} | "
+            f"{inline['max_difference_K']:.1e}, {solver['max_difference_K']:.1e} | "
+            f"{run['repetitions']} |")
+        if ratio > 0.5:
+            inside = library["eval_seconds"] / inline["seconds"]
+            above.append(f"{run['size']} size on {run['processes']} process"
+                         f"{'es' if run['processes'] > 1 else ''}: eval {inside:.2f}, "
+                         f"the rest {ratio - inside:.2f}")
+    if above:
+        out += ["", "Where the library route takes more than half the inline route's time, "
+                "its time splits into the libraries' eval and the rest (assembling its forms, "
+                "the LU of the same matrix, the Newton loop), each as a share of the inline "
+                "route's time: " + "; ".join(above) + "."]
+    return out
+
+
+def main(eval_json, numpy_json, compiler, package_json=None, orvandel_arrays_json=None,
+         *quench_jsons):
     runs = json.load(open(eval_json))["benchmarks"]
     numpy = json.load(open(numpy_json))
     # With repetitions, the medians stand for each benchmark.
@@ -78,31 +184,22 @@ def main(eval_json, numpy_json, compiler, package_json=None, orvandel_arrays_jso
     version = subprocess.run([compiler, "--version"], capture_output=True, text=True).stdout
     out = ["# Benchmarks", "",
            "Written by `bench/run-benchmarks`; ns per point, lower is better.", "",
-           f"- CPU: {cpu_name()} ({platform.machine()})",
+           f"- CPU: {cpu_name()} ({platform.machine()}); SIMD: {' '.join(cpu_simd()) or '-'}",
            f"- Compiler: {version.splitlines()[0] if version else compiler}",
            "- Library flags: `-O2 -ffp-contract=off -fno-fast-math -fno-builtin-pow`",
            "- Floor: only the maths-library calls (pow, exp, log10, sqrt) that depend on the"
            " point, once each; Tamsery and Orvandel make none.",
-           "- NumPy: the same fits vectorised over 10^5 points, best of 7.",
            "- Each figure is the median of the repetitions, run in random interleaving"
            " so that the load of a shared machine spreads over all of them.", "",
-           "## eval at block 4096 against its floor and NumPy", "",
-           "| Library | eval ns/point | floor ns/point | eval/floor | NumPy ns/point | NumPy/eval |",
-           "|---|---|---|---|---|---|"]
+           "## eval at block 4096 against its floor", "",
+           "| Library | eval ns/point | floor ns/point | eval/floor |", "|---|---|---|---|"]
     for lib in LIBRARIES:
         e = ns.get(f"eval/{lib}/4096")
         if e is None:
             continue
         f = ns.get(f"floor/{lib}/4096")
-        n = numpy.get(lib)
         out.append(f"| {lib} | {e:.2f} | {f'{f:.2f}' if f else '-'} | "
-                   f"{f'{e / f:.2f}' if f else '-'} | {n:.2f} | {n / e:.1f} |")
-    differing = numpy.get("differing_from_libm")
-    if differing:
-        shares = ", ".join(f"{name} {share:.0%}" for name, share in differing.items())
-        out += ["", f"NumPy's own pow, exp and log10 differ from the C library's in the last bits"
-                f" at this share of points ({shares}): where it vectorises them it beats any"
-                " evaluation that must match the C library bit for bit."]
+                   f"{f'{e / f:.2f}' if f else '-'} |")
     out += ["", "## eval by block size (ns/point)", "",
             "| Library | 1 | 16 | 256 | 4096 | 65536 |", "|---|---|---|---|---|---|"]
     for lib in LIBRARIES:
@@ -141,8 +238,11 @@ def main(eval_json, numpy_json, compiler, package_json=None, orvandel_arrays_jso
         out += python_package(json.load(open(package_json)), ns)
     if orvandel_arrays_json:
         out += orvandel_arrays(json.load(open(orvandel_arrays_json)))
+    out += numpy_peer(numpy)
+    if quench_jsons:
+        out += quench_peers([json.load(open(q)) for q in quench_jsons])
     print("\n".join(out))
 
 
 if __name__ == "__main__":
-    main(*sys.argv[1:6])
+    main(*sys.argv[1:])

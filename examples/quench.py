@@ -28,9 +28,6 @@ from mpi4py import MPI
 import materials
 from common import QuadraturePoints, Newton, Run, gather_dofs, global_sum
 
-run = Run("quench", __doc__.splitlines()[0])
-Daskelt, Mirrobane = run.timed(materials.Daskelt), run.timed(materials.Mirrobane)
-
 LENGTH, WIDTH = 0.100, 0.010          # m
 RRR = 100.0
 T_START = 4.2                         # K
@@ -39,8 +36,7 @@ HEATER_POWER = 2e10                   # W/m^3
 HEATER_TIME = 5e-3                    # s
 END_TIME = 20e-3                      # s
 MAP_TIMES = (1e-3, 5e-3, 10e-3, 20e-3)  # s, the temperature maps
-CELLS_X, STEPS = (100, 100) if not run.full else (400, 400)
-DT = END_TIME / STEPS                 # s
+SIZES = {"small": (100, 100), "full": (400, 400)}  # cells along the bar, time steps
 STEP_OF_T = 1e-6                      # relative step of the finite difference for dk/dT
 
 # Gauss-Legendre nodes and weights on [0, 1], for integrals of C over T.
@@ -48,7 +44,7 @@ GAUSS_NODES, GAUSS_WEIGHTS = np.polynomial.legendre.leggauss(3)
 GAUSS_NODES, GAUSS_WEIGHTS = (GAUSS_NODES + 1) / 2, GAUSS_WEIGHTS / 2
 
 
-def enthalpy_rise(T0, T1, pieces=1):
+def enthalpy_rise(Mirrobane, T0, T1, pieces=1):
     """Integral of Mirrobane's C from T0 to T1 (arrays of one shape), by
     Gauss quadrature on `pieces` equal parts of [T0, T1], in one eval block;
     with pieces=1 also C(T1), in the same block."""
@@ -59,78 +55,145 @@ def enthalpy_rise(T0, T1, pieces=1):
     return (T1 - T0) * np.tensordot(weights, C[:-1], axes=1), C[-1]
 
 
-domain = dmesh.create_rectangle(run.comm, [[0, 0], [LENGTH, WIDTH]], [CELLS_X, CELLS_X // 10])
-V = fem.FunctionSpace(domain, ("Lagrange", 1))
-points = QuadraturePoints(domain, degree=2)
-dx = points.dx
+class Bar:
+    """The bar at one size (SIZES): its mesh, the temperature T (from
+    T_START), the heater and the time steps. heat_equation gives the
+    residual of one implicit step for a stored heat and a conductivity
+    (quadrature functions or UFL expressions of T); march takes every step."""
 
-T = fem.Function(V, name="T")
-T.x.array[:] = T_START
-stored, C, k, dk_dT = (points.function(n) for n in ("stored", "C", "k", "dk_dT"))
-x = ufl.SpatialCoordinate(domain)
-heater = ufl.conditional(ufl.And(ufl.lt(x[0], HEATER_LENGTH), ufl.gt(x[1], WIDTH / 2)), 1.0, 0.0)
-power = fem.Constant(domain, HEATER_POWER)
-dt = fem.Constant(domain, DT)
+    def __init__(self, comm, size):
+        self.cells_x, self.steps = SIZES[size]
+        self.dt = END_TIME / self.steps   # s
+        self.mesh = dmesh.create_rectangle(comm, [[0, 0], [LENGTH, WIDTH]],
+                                           [self.cells_x, self.cells_x // 10])
+        self.V = fem.FunctionSpace(self.mesh, ("Lagrange", 1))
+        self.points = QuadraturePoints(self.mesh, degree=2)
+        self.T = fem.Function(self.V, name="T")
+        self.T.x.array[:] = T_START
+        x = ufl.SpatialCoordinate(self.mesh)
+        self.heater = ufl.conditional(ufl.And(ufl.lt(x[0], HEATER_LENGTH),
+                                              ufl.gt(x[1], WIDTH / 2)), 1.0, 0.0)
+        self.power = fem.Constant(self.mesh, HEATER_POWER)
+        self.dt_constant = fem.Constant(self.mesh, self.dt)
+        self.heater_area = global_sum(comm, fem.assemble_scalar(
+            fem.form(self.heater * self.points.dx)))
+        self.enthalpy = self.points.function("enthalpy")
+        self.total_enthalpy = fem.form(self.enthalpy * self.points.dx)
 
-v, dT = ufl.TestFunction(V), ufl.TrialFunction(V)
-residual = (stored / dt * v + k * ufl.inner(ufl.grad(T), ufl.grad(v)) - power * heater * v) * dx
-jacobian = (C / dt * dT * v + k * ufl.inner(ufl.grad(dT), ufl.grad(v))
-            + dk_dT * dT * ufl.inner(ufl.grad(T), ufl.grad(v))) * dx
+    def heat_equation(self, stored, k):
+        """The residual of the step from the last temperature to T: the
+        heat stored per unit volume (J/m^3) over dt, the conduction with
+        conductivity k, and the heater's power."""
+        T, v, dt = self.T, ufl.TestFunction(self.V), self.dt_constant
+        return (stored / dt * v + k * ufl.inner(ufl.grad(T), ufl.grad(v))
+                - self.power * self.heater * v) * self.points.dx
 
-T_old = points.values(T)  # at the quadrature points, the last step's
+    def march(self, route, after_step=lambda step, t, iterations: None):
+        """Takes every time step: route.solve() (Newton for T, returning its
+        iterations), route.accept() (the step's T becomes the last one),
+        after_step(step, t, iterations so far). Returns the iterations and
+        the energy deposited per metre of depth (J/m)."""
+        iterations, deposited = 0, 0.0
+        for step in range(1, self.steps + 1):
+            t = step * self.dt
+            self.power.value = HEATER_POWER if t <= HEATER_TIME + self.dt / 2 else 0.0
+            iterations += route.solve()
+            deposited += float(self.power.value) * self.heater_area * self.dt
+            route.accept()
+            after_step(step, t, iterations)
+        return iterations, deposited
+
+    def enthalpy_gain(self, Mirrobane):
+        """The rise of the bar's enthalpy from T_START to T (J/m): C
+        integrated over T by Gauss quadrature on 16 pieces, then over the
+        bar."""
+        T_now = self.points.values(self.T)
+        rise, _ = enthalpy_rise(Mirrobane, np.full_like(T_now, T_START), T_now, pieces=16)
+        self.points.store(self.enthalpy, rise)
+        return global_sum(self.mesh.comm, fem.assemble_scalar(self.total_enthalpy))
 
 
-def properties(T):
-    """Stored heat, C, k and dk/dT at every quadrature point: one Mirrobane
-    and one Daskelt block."""
-    T_new = points.values(T)
-    rise, C_new = enthalpy_rise(T_old, T_new)
-    h = STEP_OF_T * T_new
-    k_both = Daskelt(np.stack([T_new, T_new + h]), RRR)
-    return [(stored, rise), (C, C_new), (k, k_both[0]), (dk_dT, (k_both[1] - k_both[0]) / h)]
+class LibraryRoute:
+    """Each Newton iteration evaluates the stored heat, C, k and dk/dT at
+    every quadrature point of the bar through the libraries, one Mirrobane
+    and one Daskelt block, into quadrature functions that the forms read."""
+
+    def __init__(self, bar, Daskelt, Mirrobane):
+        self.bar, self.Daskelt, self.Mirrobane = bar, Daskelt, Mirrobane
+        points, T = bar.points, bar.T
+        self.stored, self.C, self.k, self.dk_dT = (
+            points.function(n) for n in ("stored", "C", "k", "dk_dT"))
+        v, dT = ufl.TestFunction(bar.V), ufl.TrialFunction(bar.V)
+        dt = bar.dt_constant
+        jacobian = (self.C / dt * dT * v + self.k * ufl.inner(ufl.grad(dT), ufl.grad(v))
+                    + self.dk_dT * dT * ufl.inner(ufl.grad(T), ufl.grad(v))) * points.dx
+        self.newton = Newton(bar.heat_equation(self.stored, self.k), jacobian, T, [], points,
+                             self.properties)
+        self.evaluated_at = None  # the temperatures of the last evaluation
+        self.accept()
+
+    def properties(self, T):
+        """Stored heat, C, k and dk/dT at every quadrature point. A step's
+        first evaluation, at the temperature the last step ended at, has no
+        heat stored yet, and C, k and dk/dT there are in place from Newton's
+        last evaluation: nothing to ask the libraries."""
+        T_new = self.bar.points.values(T)
+        if np.array_equal(T_new, self.T_old) and np.array_equal(T_new, self.evaluated_at):
+            return [(self.stored, np.zeros_like(T_new))]
+        rise, C_new = enthalpy_rise(self.Mirrobane, self.T_old, T_new)
+        h = STEP_OF_T * T_new
+        k_both = self.Daskelt(np.stack([T_new, T_new + h]), RRR)
+        self.evaluated_at = T_new
+        return [(self.stored, rise), (self.C, C_new), (self.k, k_both[0]),
+                (self.dk_dT, (k_both[1] - k_both[0]) / h)]
+
+    def solve(self):
+        return self.newton.solve()
+
+    def accept(self):
+        self.T_old = self.bar.points.values(self.bar.T)  # at the quadrature points
 
 
-newton = Newton(residual, jacobian, T, [], points, properties)
-heater_area = global_sum(run.comm, fem.assemble_scalar(fem.form(heater * dx)))
-enthalpy = points.function("enthalpy")
-total_enthalpy = fem.form(enthalpy * dx)
-deposited = 0.0
-times, hot_spot, maps = [0.0], [T_START], {}
-run.say(f"{run.size}: {CELLS_X} x {CELLS_X // 10} cells, {STEPS} steps of {DT * 1e3:g} ms, "
-        f"{run.comm.size} process(es)")
-with run.solving():
-    iterations = 0
-    for step in range(1, STEPS + 1):
-        t = step * DT
-        power.value = HEATER_POWER if t <= HEATER_TIME + DT / 2 else 0.0
-        iterations += newton.solve()
-        deposited += float(power.value) * heater_area * DT
-        T_old = points.values(T)
-        times.append(t)
-        hot_spot.append(run.comm.allreduce(T.x.array.max(), op=MPI.MAX))
-        if any(abs(t - shown) < DT / 2 for shown in MAP_TIMES):
-            maps[t] = gather_dofs(T)
-        if step % (STEPS // 4) == 0:
+def main():
+    run = Run("quench", __doc__.splitlines()[0])
+    Mirrobane = run.timed(materials.Mirrobane)
+    bar = Bar(run.comm, run.size)
+    route = LibraryRoute(bar, run.timed(materials.Daskelt), Mirrobane)
+    hot_spot, maps = [T_START], {}
+
+    def record(step, t, iterations):
+        hot_spot.append(run.comm.allreduce(bar.T.x.array.max(), op=MPI.MAX))
+        if any(abs(t - shown) < bar.dt / 2 for shown in MAP_TIMES):
+            maps[t] = gather_dofs(bar.T)
+        if step % (bar.steps // 4) == 0:
             run.say(f"t = {t * 1e3:5.1f} ms: hot spot {hot_spot[-1]:6.2f} K, "
                     f"{iterations} Newton iterations so far")
-    rise, _ = enthalpy_rise(np.full_like(T_old, T_START), T_old, pieces=16)
-    points.store(enthalpy, rise)
-    enthalpy_gain = global_sum(run.comm, fem.assemble_scalar(total_enthalpy))
 
-imbalance = abs(enthalpy_gain - deposited) / deposited
-run.say(f"deposited {deposited:.6g} J/m, enthalpy rise {enthalpy_gain:.6g} J/m "
-        f"(per metre of depth); library refusals in Newton: {newton.refusals}")
+    run.say(f"{run.size}: {bar.cells_x} x {bar.cells_x // 10} cells, {bar.steps} steps of "
+            f"{bar.dt * 1e3:g} ms, {run.comm.size} process(es)")
+    with run.solving():
+        _, deposited = bar.march(route, record)
+        enthalpy_gain = bar.enthalpy_gain(Mirrobane)
 
-if run.root:
-    run.write_csv("quench_hot_spot.csv", {"t_s": times, "T_hot_spot_K": hot_spot})
-    run.save_temperature_maps("quench_maps", maps, T_START, max(hot_spot), size=(8, 0.95))
-    figure, axis = plt.subplots(figsize=(6, 4), constrained_layout=True)
-    axis.plot(np.array(times) * 1e3, hot_spot)
-    axis.axvspan(0, HEATER_TIME * 1e3, color="orange", alpha=0.2, label="heater on")
-    axis.set_xlabel("t (ms)")
-    axis.set_ylabel("hot-spot temperature (K)")
-    axis.legend()
-    axis.grid(alpha=0.3)
-    run.save(figure, "quench_hot_spot.png")
+    imbalance = abs(enthalpy_gain - deposited) / deposited
+    run.say(f"deposited {deposited:.6g} J/m, enthalpy rise {enthalpy_gain:.6g} J/m "
+            f"(per metre of depth); library refusals in Newton: {route.newton.refusals}")
 
-run.finish("energy balance: |enthalpy rise - deposited| / deposited =", imbalance, 0.01)
+    if run.root:
+        times = np.arange(bar.steps + 1) * bar.dt
+        run.write_csv("quench_hot_spot.csv", {"t_s": times, "T_hot_spot_K": hot_spot})
+        run.save_temperature_maps("quench_maps", maps, T_START, max(hot_spot), size=(8, 0.95))
+        figure, axis = plt.subplots(figsize=(6, 4), constrained_layout=True)
+        axis.plot(times * 1e3, hot_spot)
+        axis.axvspan(0, HEATER_TIME * 1e3, color="orange", alpha=0.2, label="heater on")
+        axis.set_xlabel("t (ms)")
+        axis.set_ylabel("hot-spot temperature (K)")
+        axis.legend()
+        axis.grid(alpha=0.3)
+        run.save(figure, "quench_hot_spot.png")
+
+    run.finish("energy balance: |enthalpy rise - deposited| / deposited =", imbalance, 0.01)
+
+
+if __name__ == "__main__":
+    main()
