@@ -32,9 +32,11 @@ rng = np.random.default_rng(20261208)
 
 
 # Copper's heat capacity (J/(m^3 K)): on each interval up to its upper bound
-# (K) a quartic, coefficients of T^4, T^3, T^2, T, 1; above the last bound a
-# line, slope (J/(m^3 K^2)) and intercept.
-MIRROBANE_BOUNDS = np.array([9.441, 31.134, 123.34, 306.12, 498.15])
+# (K, the catalogue's breakpoints) a quartic, coefficients of T^4, T^3, T^2,
+# T, 1; above the last bound a line, slope (J/(m^3 K^2)) and intercept.
+MIRROBANE_BOUNDS = np.array(next(
+    a["pieces"]["breakpoints"] for entry in materials.catalogue() if entry["name"] == "Mirrobane"
+    for a in entry["arguments"] if "pieces" in a))
 MIRROBANE_COEFFICIENTS = np.array([
     [-0.0308, 7.229, -2.1286, 101.89, 2.5631],
     [-0.3045, 29.871, -455.61, 3469.5, -8250.3],
