@@ -176,7 +176,10 @@ class Run:
         eval_total = self.comm.allreduce(self.eval_seconds)
         solve_total = self.comm.allreduce(self.solve_seconds)
         share = 100 * eval_total / solve_total if solve_total else 0.0
-        verdict = "ok" if ok else "FAIL" + "".join(f", {name} failed" for name in failed)
+        verdict = "ok" if ok else "FAIL"
+        if self.failed_checks:
+            verdict += (f", {self.failed_checks} earlier check"
+                        f"{'s' if self.failed_checks > 1 else ''} failed")
         self.say(f"{check} {figure:.6e} (limit {limit:g}) {verdict}; "
                  f"eval {share:.1f} % of the solve "
                  f"({eval_total / self.comm.size:.2f} s of {solve_total / self.comm.size:.2f} s "

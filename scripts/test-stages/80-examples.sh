@@ -37,5 +37,15 @@ for example in quench iron_ring ac_loss current_dump magnetostatics; do
     failed=$((failed + 1))
   fi
 done
+# A failed check ends a run with its closing line and status 1: with 40
+# steps the current dump misses both its checks (backward Euler's error).
+if "$python" examples/current_dump.py --steps 40 --out "$out/failing" >"$out/failing.log" 2>&1 ||
+    ! grep -q "(limit 0.01) FAIL, 1 earlier check failed; eval" "$out/failing.log"; then
+  cat "$out/failing.log"
+  echo "FAILED: current_dump with failing checks did not end with them and status 1"
+  failed=$((failed + 1))
+else
+  passed=$((passed + 1))
+fi
 echo "$passed passed, $failed failed in $((SECONDS - start)) s (example runs)"
 [ "$failed" -eq 0 ]
