@@ -39,11 +39,10 @@ from mpi4py import MPI
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "examples"))
 import materials  # noqa: E402
-from common import NEWTON_RTOL, Newton, direct_solver  # noqa: E402
+from common import GAUSS_NODES, GAUSS_WEIGHTS, NEWTON_RTOL, Newton, direct_solver  # noqa: E402
 from numpy_peer import (MIRROBANE_BOUNDS, MIRROBANE_COEFFICIENTS, MIRROBANE_LINE,  # noqa: E402
                         daskelt)
-from quench import (GAUSS_NODES, GAUSS_WEIGHTS, RRR, SIZES, T_START, Bar,  # noqa: E402
-                    LibraryRoute)
+from quench import RRR, SIZES, T_START, Bar, LibraryRoute  # noqa: E402
 
 
 def conductivity(T):

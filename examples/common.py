@@ -37,6 +37,21 @@ MU0 = 4e-7 * np.pi  # H/m, the magnetic constant
 # smaller still. The figures of a run on 1 and on 2 processes agree to it.
 NEWTON_RTOL = 1e-8
 
+# Gauss-Legendre nodes and weights of three points on [0, 1]: exact for
+# polynomials up to degree 5, such as the quartic pieces of a heat-capacity
+# fit over T.
+GAUSS_NODES, GAUSS_WEIGHTS = np.polynomial.legendre.leggauss(3)
+GAUSS_NODES, GAUSS_WEIGHTS = (GAUSS_NODES + 1) / 2, GAUSS_WEIGHTS / 2
+
+
+def gauss_rule(low, high, pieces):
+    """The three-point Gauss rule on `pieces` equal parts of [low, high]
+    (arrays of one shape, or numbers): its nodes, shape (3 pieces,) + the
+    bounds' shape, and weights, such that the integral of f from low to
+    high is (high - low) times np.tensordot(weights, f(nodes), axes=1)."""
+    fractions = ((np.arange(pieces)[:, None] + GAUSS_NODES) / pieces).ravel()
+    return low + np.multiply.outer(fractions, high - low), np.tile(GAUSS_WEIGHTS / pieces, pieces)
+
 
 class NotConverged(RuntimeError):
     """Newton ran out of iterations."""
@@ -186,6 +201,39 @@ class Run:
                  f"per process), {self.comm.size} process{'es' if self.comm.size > 1 else ''}")
         sys.stdout.flush()
         sys.exit(0 if ok and not self.failed_checks else 1)
+
+
+def concentric_mesh(comm, regions, size):
+    """A mesh of concentric regions about the origin, made by gmsh on process
+    0 and shared out over comm. regions: (outer radius in m, cell tag) from
+    the centre out, each region reaching from the radius before (the first a
+    disc); a tag None leaves its region out of the mesh (a hole). size(r):
+    the cell size at radius r, m. The cells are curved, second order, so that
+    the circles are exact to second order. Returns the mesh and its cell
+    tags."""
+    import gmsh  # here: only the examples on circles need it
+    from dolfinx.io import gmshio
+    gmsh.initialize()
+    gmsh.option.setNumber("General.Terminal", 0)
+    if comm.rank == 0:
+        occ = gmsh.model.occ
+        disks = [occ.addDisk(0, 0, 0, r, r) for r, _ in regions]
+        occ.fragment([(2, disks[-1])], [(2, d) for d in disks[:-1]])
+        occ.synchronize()
+        tagged = {tag: [] for tag in sorted({tag for _, tag in regions if tag is not None})}
+        for _, surface in gmsh.model.getEntities(2):
+            reach = occ.getBoundingBox(2, surface)[3]  # the outer radius of the disc or ring
+            tag = next(tag for r, tag in regions if np.isclose(reach, r))
+            if tag is not None:
+                tagged[tag].append(surface)
+        for tag, surfaces in tagged.items():
+            gmsh.model.addPhysicalGroup(2, surfaces, tag)
+        gmsh.model.mesh.setSizeCallback(lambda dim, tag, x, y, z: size(np.hypot(x, y)))
+        gmsh.model.mesh.generate(2)
+        gmsh.model.mesh.setOrder(2)
+    mesh, cell_tags, _ = gmshio.model_to_mesh(gmsh.model, comm, 0, gdim=2)
+    gmsh.finalize()
+    return mesh, cell_tags
 
 
 class QuadraturePoints:

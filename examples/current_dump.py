@@ -74,7 +74,7 @@ from dolfinx import fem, mesh as dmesh
 from mpi4py import MPI
 
 import materials
-from common import QuadraturePoints, Newton, Run, gather_dofs, global_sum
+from common import QuadraturePoints, Newton, Run, gather_dofs, gauss_rule, global_sum
 
 sys.path.append(str(Path(__file__).resolve().parents[1]))  # the repository, for validation/
 from validation.reference import AL6061_SPECIFIC_HEAT, log_polynomial_fit  # noqa: E402
@@ -110,10 +110,6 @@ STEPS = run.options.steps or (200 if not run.full else 1600)
 DT = END_TIME / STEPS                 # s
 current_density = run.options.J0
 
-# Gauss-Legendre nodes and weights on [0, 1], for the integrals over T.
-GAUSS_NODES, GAUSS_WEIGHTS = np.polynomial.legendre.leggauss(3)
-GAUSS_NODES, GAUSS_WEIGHTS = (GAUSS_NODES + 1) / 2, GAUSS_WEIGHTS / 2
-
 
 def heat_capacity(T):
     """C(T) in J/(m^3 K)."""
@@ -123,9 +119,7 @@ def heat_capacity(T):
 def integral(f, high):
     """Integral of f from T_START to high (an array) by Gauss quadrature on
     PIECES equal parts; f is evaluated once, over all nodes."""
-    fractions = ((np.arange(PIECES)[:, None] + GAUSS_NODES) / PIECES).ravel()
-    weights = np.tile(GAUSS_WEIGHTS / PIECES, PIECES)
-    nodes = T_START + np.multiply.outer(fractions, high - T_START)
+    nodes, weights = gauss_rule(T_START, high, PIECES)
     return (high - T_START) * np.tensordot(weights, f(nodes), axes=1)
 
 

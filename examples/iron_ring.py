@@ -13,17 +13,15 @@ Check: Ampere's law fixes H = I/(2 pi r) in the ring whatever the curve, so
 B along a radius through the iron must be Tamsery(I/(2 pi r)); within 1 %, at
 a current that puts the iron at its knee and at one that drives it deep into
 saturation (H above 1e5 A/m throughout the ring)."""
-import gmsh
 import matplotlib
 matplotlib.use("Agg")
 import matplotlib.pyplot as plt
 import numpy as np
 import ufl
 from dolfinx import fem, geometry
-from dolfinx.io import gmshio
 
 import materials
-from common import MU0, QuadraturePoints, Newton, Run, gather_dofs, global_sum
+from common import MU0, QuadraturePoints, Newton, Run, concentric_mesh, gather_dofs, global_sum
 
 run = Run("iron_ring", __doc__.splitlines()[0])
 Tamsery = run.timed(materials.Tamsery)
@@ -39,28 +37,11 @@ STEP_OF_H = 1e-7                         # relative step of the finite differenc
 
 
 def make_mesh():
-    gmsh.initialize()
-    gmsh.option.setNumber("General.Terminal", 0)
-    if run.root:
-        occ = gmsh.model.occ
-        disks = [occ.addDisk(0, 0, 0, r, r) for r in (R_CONDUCTOR, R_INNER, R_OUTER, R_AIR)]
-        occ.fragment([(2, disks[-1])], [(2, d) for d in disks[:-1]])
-        occ.synchronize()
-        regions = {CONDUCTOR: [], IRON: [], AIR: []}
-        for _, surface in gmsh.model.getEntities(2):
-            reach = occ.getBoundingBox(2, surface)[3]  # the outer radius of the disc or ring
-            regions[CONDUCTOR if np.isclose(reach, R_CONDUCTOR) else
-                    IRON if np.isclose(reach, R_OUTER) else AIR].append(surface)
-        for tag, surfaces in regions.items():
-            gmsh.model.addPhysicalGroup(2, surfaces, tag)
-        # fine up to the ring's outer radius, coarser towards the outer air
-        gmsh.model.mesh.setSizeCallback(
-            lambda dim, tag, x, y, z: CELL_SIZE * max(1.0, 1 + (np.hypot(x, y) - R_OUTER) / 0.01))
-        gmsh.model.mesh.generate(2)
-        gmsh.model.mesh.setOrder(2)  # curved cells: the circles exactly to second order
-    mesh, cell_tags, _ = gmshio.model_to_mesh(gmsh.model, run.comm, 0, gdim=2)
-    gmsh.finalize()
-    return mesh, cell_tags
+    """The conductor, the air gap, the ring and the outer air; fine up to the
+    ring's outer radius, coarser towards the outer air."""
+    return concentric_mesh(
+        run.comm, [(R_CONDUCTOR, CONDUCTOR), (R_INNER, AIR), (R_OUTER, IRON), (R_AIR, AIR)],
+        lambda r: CELL_SIZE * max(1.0, 1 + (r - R_OUTER) / 0.01))
 
 
 def invert_curve(B, H):

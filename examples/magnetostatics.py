@@ -83,7 +83,6 @@ closed forms):
 The closing figure is the largest of checks 1 to 3, each as a share of its
 limit. --jacobian mu0 replaces dB/dh by mu0 I in Newton's Jacobian, to show
 what the exact one buys (check 4 is then only reported)."""
-import gmsh
 import matplotlib
 matplotlib.use("Agg")
 import matplotlib.pyplot as plt
@@ -91,11 +90,11 @@ import matplotlib.tri
 import numpy as np
 import ufl
 from dolfinx import fem
-from dolfinx.io import gmshio
 from mpi4py import MPI
 
 import materials
-from common import MU0, NotConverged, QuadraturePoints, Newton, Run, global_sum
+from common import (MU0, NotConverged, QuadraturePoints, Newton, Run, concentric_mesh,
+                    global_sum)
 
 run = Run("magnetostatics", __doc__.splitlines()[0], add_options=lambda parser: (
     parser.add_argument("--jacobian", choices=("exact", "mu0"), default="exact",
@@ -132,33 +131,12 @@ LIMITS = {"cylinder": 0.005, "loss": 0.01, "ring": 0.005}  # checks 1 to 3, rela
 NEWTON_MEDIAN_LIMIT = 6
 
 
-def concentric_mesh(hole, iron_outer, outer, cell_size):
+def iron_in_air(hole, iron_outer, outer, cell_size):
     """Iron from radius hole (0: a full disc) to iron_outer, air from there
-    to outer; curved second-order cells, of cell_size in the iron and growing
-    outwards."""
-    gmsh.initialize()
-    gmsh.option.setNumber("General.Terminal", 0)
-    if run.root:
-        occ = gmsh.model.occ
-        disks = [occ.addDisk(0, 0, 0, r, r) for r in (outer, iron_outer, hole) if r > 0]
-        occ.fragment([(2, disks[0])], [(2, d) for d in disks[1:]])
-        occ.synchronize()
-        regions = {IRON: [], AIR: []}
-        for _, surface in gmsh.model.getEntities(2):
-            reach = occ.getBoundingBox(2, surface)[3]  # the outer radius of the disc or ring
-            if np.isclose(reach, iron_outer):
-                regions[IRON].append(surface)
-            elif np.isclose(reach, outer):
-                regions[AIR].append(surface)  # the hole, if any, stays out of the mesh
-        for tag, surfaces in regions.items():
-            gmsh.model.addPhysicalGroup(2, surfaces, tag)
-        gmsh.model.mesh.setSizeCallback(lambda dim, tag, x, y, z: cell_size * max(
-            1.0, 1 + 2 * (np.hypot(x, y) - iron_outer) / iron_outer))
-        gmsh.model.mesh.generate(2)
-        gmsh.model.mesh.setOrder(2)
-    domain, cell_tags, _ = gmshio.model_to_mesh(gmsh.model, run.comm, 0, gdim=2)
-    gmsh.finalize()
-    return domain, cell_tags
+    to outer; cells of cell_size in the iron, growing outwards."""
+    return concentric_mesh(
+        run.comm, [(hole, None)] * (hole > 0) + [(iron_outer, IRON), (outer, AIR)],
+        lambda r: cell_size * max(1.0, 1 + 2 * (r - iron_outer) / iron_outer))
 
 
 def in_3d(vectors):
@@ -308,7 +286,7 @@ LOADS = {"alternating": (CELLS, alternating), "rotating": (CELLS, rotating),
 iterations, shares, maps, cylinder_runs = [], {}, {}, {}
 
 # 1 and 2: the cylinder
-domain, cell_tags = concentric_mesh(0.0, RADIUS, CYLINDER_OUTER, CYLINDER_CELL)
+domain, cell_tags = iron_in_air(0.0, RADIUS, CYLINDER_OUTER, CYLINDER_CELL)
 applied = fem.Constant(domain, np.zeros(2))
 cylinder = FieldSolve(domain, cell_tags, CYLINDER_OUTER, applied, CYLINDER_CELL)
 radii = np.hypot(*cylinder.xy[cylinder.iron].T)
@@ -361,7 +339,7 @@ for load, (cells, fields) in LOADS.items():
                 f"without the discrete steps): {abs(loss / closed - 1):.3e}")
 
 # 3: the ring around a line current
-domain, cell_tags = concentric_mesh(RING_INNER, RING_OUTER, RING_AIR, RING_CELL)
+domain, cell_tags = iron_in_air(RING_INNER, RING_OUTER, RING_AIR, RING_CELL)
 current = fem.Constant(domain, 0.0)
 x = ufl.SpatialCoordinate(domain)
 line_current = current / (2 * np.pi) * ufl.as_vector([-x[1], x[0]]) / (x[0]**2 + x[1]**2)

@@ -26,7 +26,7 @@ from dolfinx import fem, mesh as dmesh
 from mpi4py import MPI
 
 import materials
-from common import QuadraturePoints, Newton, Run, gather_dofs, global_sum
+from common import QuadraturePoints, Newton, Run, gather_dofs, gauss_rule, global_sum
 
 LENGTH, WIDTH = 0.100, 0.010          # m
 RRR = 100.0
@@ -39,19 +39,13 @@ MAP_TIMES = (1e-3, 5e-3, 10e-3, 20e-3)  # s, the temperature maps
 SIZES = {"small": (100, 100), "full": (400, 400)}  # cells along the bar, time steps
 STEP_OF_T = 1e-6                      # relative step of the finite difference for dk/dT
 
-# Gauss-Legendre nodes and weights on [0, 1], for integrals of C over T.
-GAUSS_NODES, GAUSS_WEIGHTS = np.polynomial.legendre.leggauss(3)
-GAUSS_NODES, GAUSS_WEIGHTS = (GAUSS_NODES + 1) / 2, GAUSS_WEIGHTS / 2
-
 
 def enthalpy_rise(Mirrobane, T0, T1, pieces=1):
     """Integral of Mirrobane's C from T0 to T1 (arrays of one shape), by
     Gauss quadrature on `pieces` equal parts of [T0, T1], in one eval block;
     with pieces=1 also C(T1), in the same block."""
-    fractions = ((np.arange(pieces)[:, None] + GAUSS_NODES) / pieces).ravel()
-    temperatures = np.concatenate([T0 + np.multiply.outer(fractions, T1 - T0), T1[None]])
-    C = Mirrobane(temperatures)
-    weights = np.tile(GAUSS_WEIGHTS / pieces, pieces)
+    nodes, weights = gauss_rule(T0, T1, pieces)
+    C = Mirrobane(np.concatenate([nodes, T1[None]]))
     return (T1 - T0) * np.tensordot(weights, C[:-1], axes=1), C[-1]
 
 
