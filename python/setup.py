@@ -1,15 +1,14 @@
 """Builds the seven native libraries with CMake from the repository this
 folder belongs to and carries them inside the package (materials/lib/), with
 the package's own compiled loops (from native/, into lib/ beside them) and the
-catalogue of
-host functions (materials/catalogue.json). Everything else is in
+catalogue of host functions (materials/catalogue.json). Everything else is in
 pyproject.toml.
 
 Environment: CMAKE (the cmake program, default "cmake"), MATERIALS_BUILD_JOBS
 (parallel build jobs, default all cores)."""
-import importlib.util
 import json
 import os
+import runpy
 import shutil
 import subprocess
 import sys
@@ -24,17 +23,10 @@ REPOSITORY = HERE.parent
 CATALOGUE = REPOSITORY / "common" / "catalogue.json"
 
 
-def _package_module(name):
-    """A module of the package itself, read from its source before it is
-    built (it needs nothing beyond the standard library)."""
-    spec = importlib.util.spec_from_file_location(name, HERE / "materials" / f"{name}.py")
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    return module
-
-
-_files = _package_module("_files")
-library_file = _files.library_file
+# The package's rule for a library's file name, run from its source before
+# the package is built (it needs nothing beyond the standard library).
+_files = runpy.run_path(str(HERE / "materials" / "_files.py"))
+library_file = _files["library_file"]
 
 
 class BuildWithLibraries(build_py):
@@ -46,7 +38,7 @@ class BuildWithLibraries(build_py):
         (package / "lib").mkdir(parents=True, exist_ok=True)
         shutil.copy2(CATALOGUE, package / "catalogue.json")
         names = [f["name"] for f in json.loads(CATALOGUE.read_text())["functions"]]
-        names.append(_files.ARRAY_LOOPS)
+        names.append(_files["ARRAY_LOOPS"])
         binary = self.build_libraries(names)
         for name in names:
             shutil.copy2(binary / library_file(name), package / "lib" / library_file(name))
