@@ -3,9 +3,10 @@
 the exported functions, on the same 10^5 points, with 3 and 8 cells:
 orvandel.bhyst + orvandel.dbhyst_dh, and VectorHysteresis.evaluate + accept,
 against bench/orvandel_c_loop.c doing the same calls point by point. Best
-of REPEATS in the thread's CPU time, the variants interleaved so that the
-load of a shared machine falls on all of them alike; also whether the package's results equal the loop's
-bit for bit. Prints one JSON object.
+of REPEATS in the thread's CPU time (user and system), the variants
+interleaved: a shared machine's other processes then lengthen no figure by
+taking the core away, only by what they do to its caches. Also whether the
+package's results equal the loop's bit for bit. Prints one JSON object.
 
     orvandel_arrays.py LOOP_MODULE   (the built liborvandel_c_loop.so)
 
@@ -15,12 +16,12 @@ import ctypes
 import json
 import sys
 import time
-import timeit
 
 import numpy as np
 
 import materials
 from materials import orvandel
+from python_package import best
 
 POINTS = 100_000
 REPEATS = 15  # timings of each variant, the best kept
@@ -35,18 +36,6 @@ def cells(count):
     play = (chi > 0).astype(float)
     return dict(weight=np.full(count, CELL_FRACTION / count), chi=chi, hc_max=50 * play,
                 tau_c=1e-5 * play, tau=np.full(count, 1e-5))
-
-
-def best(variants):
-    """{name: best seconds per call} of the callables in `variants`, in the
-    CPU time of this thread (user and system): a shared machine's other
-    processes then lengthen no figure by taking the core away, only by what
-    they do to its caches."""
-    times = {name: [] for name in variants}
-    for _ in range(REPEATS):
-        for name, function in variants.items():
-            times[name].append(timeit.timeit(function, timer=time.thread_time, number=1))
-    return {name: min(t) for name, t in times.items()}
 
 
 def measure(loop, count, rng):
@@ -80,7 +69,8 @@ def measure(loop, count, rng):
         model.accept(h)
 
     seconds = best({"functions": functions, "c_functions": c_evaluate,
-                    "model": model_step, "c_model": lambda: (c_evaluate(), c_accept())})
+                    "model": model_step, "c_model": lambda: (c_evaluate(), c_accept())},
+                   1, repeats=REPEATS, timer=time.thread_time)
     identical = (package["B"].tobytes() == B.tobytes() and package["mu"].tobytes() == mu.tobytes()
                  and all(p.tobytes() == q.tobytes() for p, q in zip(package["evaluated"], (B, mu)))
                  and model.hrev.tobytes() == hrev_next.tobytes())
