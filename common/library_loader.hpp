@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>  // std::move
 
 #if defined(_WIN32)
 #include <windows.h>

@@ -95,16 +95,16 @@ Loaded load(const std::string& library, const Common& common, const Streams& str
   return loaded;
 }
 
-// The value every argument takes where the input gives none: the
-// catalogue's default, or the --set value.
+size_t argument_of(const Entry& entry, const std::string& name) {
+  const int k = argument_index(entry, name);
+  if (k < 0) throw Stop{exit_cannot_run, std::string(entry.name) + " has no argument " + name};
+  return size_t(k);
+}
+
 std::vector<double> argument_defaults(const Entry& entry, const Common& common) {
   std::vector<double> values;
   for (const Argument& a : entry.arguments) values.push_back(a.default_value);
-  for (const auto& [name, value] : common.settings) {
-    const int k = argument_index(entry, name);
-    if (k < 0) throw Stop{exit_cannot_run, std::string(entry.name) + " has no argument " + name};
-    values[size_t(k)] = value;
-  }
+  for (const auto& [name, value] : common.settings) values[argument_of(entry, name)] = value;
   return values;
 }
 
@@ -116,8 +116,6 @@ std::string held(const std::string& name, double value, const std::string& unit)
   return name + " = " + format_number(value) + (unit == "-" ? "" : " " + unit);
 }
 
-// Evaluates and prints the table to `out` (none when null); on a failing
-// point, the rows before it and the point's index, inputs and message.
 int evaluate_and_print(const Loaded& loaded, const std::vector<std::vector<double>>& columns,
                        const Common& common, std::ostream* out, const Streams& streams,
                        std::vector<double>& results) {
@@ -141,13 +139,11 @@ int evaluate_and_print(const Loaded& loaded, const std::vector<std::vector<doubl
   return exit_point_failed;
 }
 
-// Reports (summaries, energies) keep CSV on standard output clean.
 std::ostream& report_stream(const Common& common, const std::string& output,
                             const Streams& streams) {
   return common.csv && output.empty() ? streams.err : streams.out;
 }
 
-// Plots this build cannot draw stop the command before it computes anything.
 void check_plots(const std::vector<std::string>& files) {
   for (const std::string& file : files) {
     const std::string refusal = plot_refusal(file);

@@ -75,6 +75,9 @@ struct Loaded {
 // not found or does not load.
 Loaded load(const std::string& library, const Common& common, const Streams& streams);
 
+// The index of entry's argument `name`; Stop when it has none.
+size_t argument_of(const Entry& entry, const std::string& name);
+
 // The value every argument takes where the input gives none: the
 // catalogue's default, or the --set value.
 std::vector<double> argument_defaults(const Entry& entry, const Common& common);

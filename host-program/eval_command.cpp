@@ -30,10 +30,9 @@ std::vector<std::vector<double>> input_columns(const Loaded& loaded, const CsvIn
   // Input column c feeds argument target[c]; -1 skips it.
   std::vector<int> target;
   for (const std::string& name : input.header) {
-    const int k = argument_index(entry, name);
-    if (k < 0 && name != entry.result)  // a previous run's result column is skipped
-      throw Stop{exit_cannot_run, std::string(entry.name) + " has no argument " + name};
-    target.push_back(k);
+    // A previous run's result column is skipped.
+    const bool result_column = name == entry.result && argument_index(entry, name) < 0;
+    target.push_back(result_column ? -1 : int(argument_of(entry, name)));
   }
   std::vector<std::vector<double>> columns;
   for (double d : argument_defaults(entry, common)) columns.emplace_back(points, d);

@@ -98,10 +98,10 @@ double mismatch(const std::vector<const std::vector<double>*>& signal, int cycle
 
 std::string run_loops(const Library& orvandel, const LoopSettings& settings, LoopSamples& samples,
                       LoopReport& report) {
-  const auto play = reinterpret_cast<GFn>(orvandel.address("G"));
-  const auto relaxed = reinterpret_cast<JRevFn>(orvandel.address("j_rev"));
-  const auto h_rev = reinterpret_cast<HRevFn>(orvandel.address("hrev_k"));
-  const auto b_hyst = reinterpret_cast<BHystFn>(orvandel.address("bhyst"));
+  const auto play = orvandel.symbol<GFn>("G");
+  const auto relaxed = orvandel.symbol<JRevFn>("j_rev");
+  const auto h_rev = orvandel.symbol<HRevFn>("hrev_k");
+  const auto b_hyst = orvandel.symbol<BHystFn>("bhyst");
   for (const char* name : {"G", "j_rev", "hrev_k", "bhyst"}) {
     if (orvandel.address(name) == nullptr) return orvandel.path() + " does not export " + name;
   }

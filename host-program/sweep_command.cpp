@@ -40,13 +40,8 @@ int sweep_command(const SweepOptions& options, const Common& common, const Strea
   if (loaded.entry == nullptr)
     throw Stop{exit_cannot_run, "no catalogue entry " + loaded.function + ": its range is unknown"};
   const Entry& entry = *loaded.entry;
-  size_t k = entry.sweep.argument;
-  if (!options.argument.empty()) {
-    const int found = argument_index(entry, options.argument);
-    if (found < 0)
-      throw Stop{exit_cannot_run, std::string(entry.name) + " has no argument " + options.argument};
-    k = size_t(found);
-  }
+  const size_t k =
+      options.argument.empty() ? entry.sweep.argument : argument_of(entry, options.argument);
   const bool default_argument = k == entry.sweep.argument;
   if (!default_argument && !(options.from && options.to))
     throw Stop{exit_cannot_run, "a sweep of " + options.argument + " needs --from and --to"};
