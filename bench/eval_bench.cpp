@@ -241,32 +241,43 @@ void BM_j_rev(benchmark::State& state) {
 }
 
 const bool registered = [] {
-  const std::map<std::string, FloorFn> floors = {
-      {"Quenrow", quenrow_floor},     {"Daskelt", daskelt_floor}, {"Mirrobane", mirrobane_floor},
-      {"Pellucer", pellucer_floor},   {"Wembrel", wembrel_floor}};
+  const std::map<std::string, FloorFn> floors = {{"Quenrow", quenrow_floor},
+                                                 {"Daskelt", daskelt_floor},
+                                                 {"Mirrobane", mirrobane_floor},
+                                                 {"Pellucer", pellucer_floor},
+                                                 {"Wembrel", wembrel_floor}};
   for (const std::string& name : built_libraries()) {
     subject(name);  // load before any benchmark thread starts
     benchmark::RegisterBenchmark((std::string("eval/") + name).c_str(), BM_eval, name)
-        ->RangeMultiplier(16)->Range(1, 65536);
+        ->RangeMultiplier(16)
+        ->Range(1, 65536);
     if (const auto f = floors.find(name); f != floors.end())
       benchmark::RegisterBenchmark((std::string("floor/") + name).c_str(), BM_floor, name,
                                    f->second)
           ->Arg(4096);
     // Two threads on separate blocks of one library: throughput must scale.
     benchmark::RegisterBenchmark((std::string("eval_threads/") + name).c_str(), BM_eval, name)
-        ->Arg(4096)->Threads(1)->Threads(2)->UseRealTime();
+        ->Arg(4096)
+        ->Threads(1)
+        ->Threads(2)
+        ->UseRealTime();
   }
   if (subject("Tamsery").library->loaded())
     benchmark::RegisterBenchmark("comparator/Tamsery_linear_scan", BM_tamsery_linear_scan)
         ->Arg(4096);
   if (subject("Orvandel").library->loaded()) {
-    benchmark::RegisterBenchmark("comparator/Orvandel_j_rev_per_point",
-                                 BM_orvandel_j_rev_per_point)
+    benchmark::RegisterBenchmark("comparator/Orvandel_j_rev_per_point", BM_orvandel_j_rev_per_point)
         ->Arg(4096);
     benchmark::RegisterBenchmark("model/bhyst", BM_cells<decltype(&bhyst)>, "bhyst")
-        ->ArgName("cells")->Arg(1)->Arg(8)->Arg(64);
+        ->ArgName("cells")
+        ->Arg(1)
+        ->Arg(8)
+        ->Arg(64);
     benchmark::RegisterBenchmark("model/dbhyst_dh", BM_cells<decltype(&dbhyst_dh)>, "dbhyst_dh")
-        ->ArgName("cells")->Arg(1)->Arg(8)->Arg(64);
+        ->ArgName("cells")
+        ->Arg(1)
+        ->Arg(8)
+        ->Arg(64);
     benchmark::RegisterBenchmark("model/e_joule", BM_field_law<decltype(&e_joule)>, "e_joule");
     benchmark::RegisterBenchmark("model/de_joule_dj", BM_field_law<decltype(&de_joule_dj)>,
                                  "de_joule_dj");

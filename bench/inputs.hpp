@@ -50,9 +50,9 @@ struct Tape {
 // every interval of the table is visited alike.
 inline const std::vector<double>& iron_table_H() {
   static const std::vector<double> H = {
-      0.0,      159.2,    294.4,    501.3,    795.8,    1154.0,   1795.0,   2862.0,   4383.0,
-      6044.0,   8122.0,   10590.0,  13160.0,  21170.0,  26750.0,  33760.0,  43800.0,  66000.0,
-      99740.0,  120960.0, 141210.0, 169600.0, 212170.0, 283130.0, 339890.0, 425040.0, 566950.0,
+      0.0,      159.2,     294.4,     501.3,     795.8,     1154.0,   1795.0,   2862.0,   4383.0,
+      6044.0,   8122.0,    10590.0,   13160.0,   21170.0,   26750.0,  33760.0,  43800.0,  66000.0,
+      99740.0,  120960.0,  141210.0,  169600.0,  212170.0,  283130.0, 339890.0, 425040.0, 566950.0,
       850760.0, 1702300.0, 2128000.0, 2837700.0, 3405100.0, 4256700.0};
   return H;
 }
@@ -144,8 +144,11 @@ inline Columns inputs_for(const std::string& library) {
     return c;
   }
   if (library == "Orvandel")  // j, jrev_prev, jplay_prev, j_width, tau, dt
-    return {column([] { return uniform(-2e8, 2e8); }), column([] { return uniform(-1e8, 1e8); }),
-            column([] { return uniform(-1e8, 1e8); }), constant(5e7), constant(1e-3),
+    return {column([] { return uniform(-2e8, 2e8); }),
+            column([] { return uniform(-1e8, 1e8); }),
+            column([] { return uniform(-1e8, 1e8); }),
+            constant(5e7),
+            constant(1e-3),
             constant(1e-4)};
   return {};
 }

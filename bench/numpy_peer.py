@@ -34,31 +34,47 @@ rng = np.random.default_rng(20261208)
 # Copper's heat capacity (J/(m^3 K)): on each interval up to its upper bound
 # (K, the catalogue's breakpoints) a quartic, coefficients of T^4, T^3, T^2,
 # T, 1; above the last bound a line, slope (J/(m^3 K^2)) and intercept.
-MIRROBANE_BOUNDS = np.array(next(
-    a["pieces"]["breakpoints"] for entry in materials.catalogue() if entry["name"] == "Mirrobane"
-    for a in entry["arguments"] if "pieces" in a))
-MIRROBANE_COEFFICIENTS = np.array([
-    [-0.0308, 7.229, -2.1286, 101.89, 2.5631],
-    [-0.3045, 29.871, -455.61, 3469.5, -8250.3],
-    [0.0419, -14.024, 1508.9, -31595, 178430],
-    [-0.000848, 0.8419, -325.52, 60590, -1290000],
-    [-4.8e-05, 0.09173, -64.12, 20363, 1030000]])
+MIRROBANE_BOUNDS = np.array(
+    next(
+        a["pieces"]["breakpoints"]
+        for entry in materials.catalogue()
+        if entry["name"] == "Mirrobane"
+        for a in entry["arguments"]
+        if "pieces" in a
+    )
+)
+MIRROBANE_COEFFICIENTS = np.array(
+    [
+        [-0.0308, 7.229, -2.1286, 101.89, 2.5631],
+        [-0.3045, 29.871, -455.61, 3469.5, -8250.3],
+        [0.0419, -14.024, 1508.9, -31595, 178430],
+        [-0.000848, 0.8419, -325.52, 60590, -1290000],
+        [-4.8e-05, 0.09173, -64.12, 20363, 1030000],
+    ]
+)
 MIRROBANE_LINE = (1011.9, 3141752.164661)
 
 
 def mirrobane(T):
     piece = np.searchsorted(MIRROBANE_BOUNDS, T, side="left")  # a bound belongs below
     a4, a3, a2, a1, a0 = MIRROBANE_COEFFICIENTS[np.minimum(piece, 4)].T
-    quartic = a0 + (((a4 * np.power(T, 4.0) + a3 * np.power(T, 3.0)) + a2 * np.power(T, 2.0))
-                    + a1 * T)
+    quartic = a0 + (
+        ((a4 * np.power(T, 4.0) + a3 * np.power(T, 3.0)) + a2 * np.power(T, 2.0)) + a1 * T
+    )
     slope, intercept = MIRROBANE_LINE
     return np.where(piece < len(MIRROBANE_BOUNDS), quartic, slope * T + intercept)
 
 
 # Aluminium's resistivity: log10 of it in 1e-8 ohm m, a polynomial in log10 T.
-WEMBREL_COEFFICIENTS = [-4.010635050869012, 0.207979301275814, 1.121748209742612,
-                        -5.738194411483883, 7.489576522510857, -3.299730411832043,
-                        0.476050395713888]
+WEMBREL_COEFFICIENTS = [
+    -4.010635050869012,
+    0.207979301275814,
+    1.121748209742612,
+    -5.738194411483883,
+    7.489576522510857,
+    -3.299730411832043,
+    0.476050395713888,
+]
 
 
 def wembrel(T):
@@ -74,8 +90,17 @@ def wembrel(T):
 
 
 # Aluminium's heat capacity per kilogram: log10 of it a polynomial in log10 T.
-PELLUCER_COEFFICIENTS = [46.6467, -314.292, 866.662, -1298.3, 1162.27, -637.795, 210.351,
-                         -38.3094, 2.96344]
+PELLUCER_COEFFICIENTS = [
+    46.6467,
+    -314.292,
+    866.662,
+    -1298.3,
+    1162.27,
+    -637.795,
+    210.351,
+    -38.3094,
+    2.96344,
+]
 LN10 = 2.302585092994046
 
 
@@ -99,24 +124,90 @@ def daskelt(T, RRR, dividend, divisor, exp=np.exp):
     exp=ufl.exp the same lines make a UFL expression."""
     beta = 0.634 / RRR
     residual = beta / T
-    intrinsic = (T**2.763 * 1.754e-8) / (exp(-(70.0 / T)**1.756) * (T**2.598 * 1.932908e-5)
-                                         + 1.0)
-    gamma = 0.838 / (beta / 0.0003)**0.1661
+    intrinsic = (T**2.763 * 1.754e-8) / (
+        exp(-((70.0 / T) ** 1.756)) * (T**2.598 * 1.932908e-5) + 1.0
+    )
+    gamma = 0.838 / (beta / 0.0003) ** 0.1661
     both = intrinsic + residual
     return 1.0 / ((gamma * (intrinsic * residual)) / both + both) * (dividend / divisor)
 
 
 # Iron's B(H): H in A/m, B in T; a line of slope 12.56637061436e-7 T/(A/m)
 # beyond the last point.
-TAMSERY_H = np.array([
-    0.0, 159.2, 294.4, 501.3, 795.8, 1154.0, 1795.0, 2862.0, 4383.0, 6044.0, 8122.0, 10590.0,
-    13160.0, 21170.0, 26750.0, 33760.0, 43800.0, 66000.0, 99740.0, 120960.0, 141210.0,
-    169600.0, 212170.0, 283130.0, 339890.0, 425040.0, 566950.0, 850760.0, 1702300.0,
-    2128000.0, 2837700.0, 3405100.0, 4256700.0])
-TAMSERY_B = np.array([
-    0.0, 0.8, 1.2, 1.4, 1.5, 1.55, 1.6, 1.65, 1.7, 1.75, 1.8, 1.85, 1.9, 2.0, 2.05, 2.1, 2.15,
-    2.2, 2.249, 2.275, 2.3, 2.3443, 2.3996, 2.4905, 2.5627, 2.6706, 2.8498, 3.2074, 4.2782,
-    4.8134, 5.7052, 6.4186, 7.4887])
+TAMSERY_H = np.array(
+    [
+        0.0,
+        159.2,
+        294.4,
+        501.3,
+        795.8,
+        1154.0,
+        1795.0,
+        2862.0,
+        4383.0,
+        6044.0,
+        8122.0,
+        10590.0,
+        13160.0,
+        21170.0,
+        26750.0,
+        33760.0,
+        43800.0,
+        66000.0,
+        99740.0,
+        120960.0,
+        141210.0,
+        169600.0,
+        212170.0,
+        283130.0,
+        339890.0,
+        425040.0,
+        566950.0,
+        850760.0,
+        1702300.0,
+        2128000.0,
+        2837700.0,
+        3405100.0,
+        4256700.0,
+    ]
+)
+TAMSERY_B = np.array(
+    [
+        0.0,
+        0.8,
+        1.2,
+        1.4,
+        1.5,
+        1.55,
+        1.6,
+        1.65,
+        1.7,
+        1.75,
+        1.8,
+        1.85,
+        1.9,
+        2.0,
+        2.05,
+        2.1,
+        2.15,
+        2.2,
+        2.249,
+        2.275,
+        2.3,
+        2.3443,
+        2.3996,
+        2.4905,
+        2.5627,
+        2.6706,
+        2.8498,
+        3.2074,
+        4.2782,
+        4.8134,
+        5.7052,
+        6.4186,
+        7.4887,
+    ]
+)
 
 
 def tamsery(H, *unread):
@@ -127,10 +218,14 @@ def tamsery(H, *unread):
 
 def quenrow(k, jx, jy, jz, rho, jc, n, ec):
     threshold = np.power(1 / (n * ec), 1 / (n - 1)) * (
-        np.power(jc, n / (n - 1)) * np.power(rho, 1 / (n - 1)))
+        np.power(jc, n / (n - 1)) * np.power(rho, 1 / (n - 1))
+    )
     r = np.sqrt((jy * jy + jx * jx) + jz * jz)
-    slope = np.where(threshold > r, np.power(r / jc, n - 1) * (ec / jc),
-                     (np.power(threshold / jc, n) * ec + (r - threshold) * rho) / r)
+    slope = np.where(
+        threshold > r,
+        np.power(r / jc, n - 1) * (ec / jc),
+        (np.power(threshold / jc, n) * ec + (r - threshold) * rho) / r,
+    )
     return slope * np.choose(k.astype(np.int32), [jx, jy, jz])
 
 
@@ -144,14 +239,24 @@ def orvandel(j, jrev_prev, jplay_prev, j_width, tau, dt):
 def inputs():
     """Arguments of each host function, as a user passes them: the values
     that vary per point as arrays, material parameters as numbers."""
-    tape = {a["name"]: a["default"] for entry in materials.catalogue()
-            if entry["name"] == "Quenrow" for a in entry["arguments"]}  # a superconducting tape
+    tape = {
+        a["name"]: a["default"]
+        for entry in materials.catalogue()
+        if entry["name"] == "Quenrow"
+        for a in entry["arguments"]
+    }  # a superconducting tape
     rho, jc, n, ec = (tape[name] for name in ("rho", "jc", "n", "ec"))
-    threshold = (1 / (n * ec))**(1 / (n - 1)) * (jc**(n / (n - 1)) * rho**(1 / (n - 1)))
+    threshold = (1 / (n * ec)) ** (1 / (n - 1)) * (jc ** (n / (n - 1)) * rho ** (1 / (n - 1)))
     r = rng.uniform(0.5, 1.5, N) * threshold  # both sides of the threshold
     return {
-        "Orvandel": (rng.uniform(-2e8, 2e8, N), rng.uniform(-1e8, 1e8, N),
-                     rng.uniform(-1e8, 1e8, N), 5e7, 1e-3, 1e-4),
+        "Orvandel": (
+            rng.uniform(-2e8, 2e8, N),
+            rng.uniform(-1e8, 1e8, N),
+            rng.uniform(-1e8, 1e8, N),
+            5e7,
+            1e-3,
+            1e-4,
+        ),
         "Tamsery": (rng.uniform(0, 5e6, N),),
         "Quenrow": (np.arange(N) % 3.0, r * 0.6, r * 0.8, r * 0.0, rho, jc, n, ec),
         "Daskelt": (rng.uniform(2, 300, N), 100.0, 1.0, 1.0),
@@ -161,40 +266,60 @@ def inputs():
     }
 
 
-FITS = {"Orvandel": orvandel, "Tamsery": tamsery, "Quenrow": quenrow, "Daskelt": daskelt,
-        "Mirrobane": mirrobane, "Pellucer": pellucer, "Wembrel": wembrel}
+FITS = {
+    "Orvandel": orvandel,
+    "Tamsery": tamsery,
+    "Quenrow": quenrow,
+    "Daskelt": daskelt,
+    "Mirrobane": mirrobane,
+    "Pellucer": pellucer,
+    "Wembrel": wembrel,
+}
 
 
 def differing_from_libm():
     """The share of points at which NumPy's pow, exp and log10 differ from
     the C library's (Python's math module calls it)."""
     T = rng.uniform(2, 300, N)
-    calls = {"pow": (lambda x: x**2.763, lambda x: math.pow(x, 2.763)),
-             "exp": (lambda x: np.exp(-x / 100), lambda x: math.exp(-x / 100)),
-             "log10": (np.log10, math.log10)}
-    return {name: float(np.mean(vectorised(T) != np.array([scalar(x) for x in T])))
-            for name, (vectorised, scalar) in calls.items()}
+    calls = {
+        "pow": (lambda x: x**2.763, lambda x: math.pow(x, 2.763)),
+        "exp": (lambda x: np.exp(-x / 100), lambda x: math.exp(-x / 100)),
+        "log10": (np.log10, math.log10),
+    }
+    return {
+        name: float(np.mean(vectorised(T) != np.array([scalar(x) for x in T])))
+        for name, (vectorised, scalar) in calls.items()
+    }
 
 
 def simd():
     """NumPy's own account of the SIMD extensions it was built for and found:
     its baseline, and the dispatch targets this CPU has (each loop takes the
     highest one it was compiled for)."""
-    return {"numpy": np.__version__, "baseline": list(umath.__cpu_baseline__),
-            "dispatched": [f for f in umath.__cpu_dispatch__ if umath.__cpu_features__.get(f)]}
+    return {
+        "numpy": np.__version__,
+        "baseline": list(umath.__cpu_baseline__),
+        "dispatched": [f for f in umath.__cpu_dispatch__ if umath.__cpu_features__.get(f)],
+    }
 
 
 def measure():
-    result = {"points": N, "simd": simd(), "differing_from_libm": differing_from_libm(),
-              "libraries": {}}
+    result = {
+        "points": N,
+        "simd": simd(),
+        "differing_from_libm": differing_from_libm(),
+        "libraries": {},
+    }
     with np.errstate(all="ignore"):
         for name, args in inputs().items():
             package, fit = getattr(materials, name), FITS[name]
             seconds = best({"package": lambda: package(*args), "numpy": lambda: fit(*args)}, 3)
             ours, theirs = package(*args), fit(*args)
             result["libraries"][name] = {
-                "package_ns": seconds["package"] / N * 1e9, "numpy_ns": seconds["numpy"] / N * 1e9,
-                "differing": float(np.mean(ours.view(np.uint64) != theirs.view(np.uint64)))}
+                "package_ns": seconds["package"] / N * 1e9,
+                "numpy_ns": seconds["numpy"] / N * 1e9,
+                "differing": float(np.mean(ours.view(np.uint64) != theirs.view(np.uint64))),
+            }
     return result
 
 
@@ -207,9 +332,15 @@ def main():
     if avx512:
         result["disabled"] = " ".join(avx512)
         environment = dict(os.environ, NPY_DISABLE_CPU_FEATURES=result["disabled"])
-        result["without_avx512"] = json.loads(subprocess.run(
-            [sys.executable, __file__], env=environment, check=True, capture_output=True,
-            text=True).stdout)
+        result["without_avx512"] = json.loads(
+            subprocess.run(
+                [sys.executable, __file__],
+                env=environment,
+                check=True,
+                capture_output=True,
+                text=True,
+            ).stdout
+        )
     print(json.dumps(result))
 
 

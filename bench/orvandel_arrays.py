@@ -34,8 +34,13 @@ def cells(count):
     summing to cell_fraction."""
     chi = np.linspace(0, 400, count)
     play = (chi > 0).astype(float)
-    return dict(weight=np.full(count, CELL_FRACTION / count), chi=chi, hc_max=50 * play,
-                tau_c=1e-5 * play, tau=np.full(count, 1e-5))
+    return dict(
+        weight=np.full(count, CELL_FRACTION / count),
+        chi=chi,
+        hc_max=50 * play,
+        tau_c=1e-5 * play,
+        tau=np.full(count, 1e-5),
+    )
 
 
 def measure(loop, count, rng):
@@ -49,15 +54,36 @@ def measure(loop, count, rng):
     limits = [pointer(c[n]) for n in ("hc_max", "tau_c", "tau")]
 
     def c_evaluate():
-        loop.c_loop_evaluate(POINTS, count, pointer(hrev), *parameters, DT, CELL_FRACTION,
-                             pointer(h), *limits, pointer(B), pointer(mu))
+        loop.c_loop_evaluate(
+            POINTS,
+            count,
+            pointer(hrev),
+            *parameters,
+            DT,
+            CELL_FRACTION,
+            pointer(h),
+            *limits,
+            pointer(B),
+            pointer(mu),
+        )
 
     def c_accept():
-        loop.c_loop_accept(POINTS, count, pointer(hrev), *parameters, DT, pointer(h), *limits,
-                           pointer(hrev_next))
+        loop.c_loop_accept(
+            POINTS, count, pointer(hrev), *parameters, DT, pointer(h), *limits, pointer(hrev_next)
+        )
 
-    arguments = (hrev, hrev, c["weight"], c["chi"], DT, CELL_FRACTION, h, c["hc_max"],
-                 c["tau_c"], c["tau"])
+    arguments = (
+        hrev,
+        hrev,
+        c["weight"],
+        c["chi"],
+        DT,
+        CELL_FRACTION,
+        h,
+        c["hc_max"],
+        c["tau_c"],
+        c["tau"],
+    )
     package = {}
 
     def functions():
@@ -68,27 +94,55 @@ def measure(loop, count, rng):
         package["evaluated"] = model.evaluate(h)
         model.accept(h)
 
-    seconds = best({"functions": functions, "c_functions": c_evaluate,
-                    "model": model_step, "c_model": lambda: (c_evaluate(), c_accept())},
-                   1, repeats=REPEATS, timer=time.thread_time)
-    identical = (package["B"].tobytes() == B.tobytes() and package["mu"].tobytes() == mu.tobytes()
-                 and all(p.tobytes() == q.tobytes() for p, q in zip(package["evaluated"], (B, mu)))
-                 and model.hrev.tobytes() == hrev_next.tobytes())
-    return dict({f"{name}_ns_per_point": s / POINTS * 1e9 for name, s in seconds.items()},
-                identical_bits=identical)
+    seconds = best(
+        {
+            "functions": functions,
+            "c_functions": c_evaluate,
+            "model": model_step,
+            "c_model": lambda: (c_evaluate(), c_accept()),
+        },
+        1,
+        repeats=REPEATS,
+        timer=time.thread_time,
+    )
+    identical = (
+        package["B"].tobytes() == B.tobytes()
+        and package["mu"].tobytes() == mu.tobytes()
+        and all(p.tobytes() == q.tobytes() for p, q in zip(package["evaluated"], (B, mu)))
+        and model.hrev.tobytes() == hrev_next.tobytes()
+    )
+    return dict(
+        {f"{name}_ns_per_point": s / POINTS * 1e9 for name, s in seconds.items()},
+        identical_bits=identical,
+    )
 
 
 def main(loop_module):
     loop = ctypes.CDLL(loop_module)
     for function in (loop.c_loop_evaluate, loop.c_loop_accept):
         function.restype = None
-    loop.c_loop_evaluate.argtypes = ([ctypes.c_int64, ctypes.c_int32] + [ctypes.c_void_p] * 3
-                                     + [ctypes.c_double] * 2 + [ctypes.c_void_p] * 6)
-    loop.c_loop_accept.argtypes = ([ctypes.c_int64, ctypes.c_int32] + [ctypes.c_void_p] * 3
-                                   + [ctypes.c_double] + [ctypes.c_void_p] * 5)
+    loop.c_loop_evaluate.argtypes = (
+        [ctypes.c_int64, ctypes.c_int32]
+        + [ctypes.c_void_p] * 3
+        + [ctypes.c_double] * 2
+        + [ctypes.c_void_p] * 6
+    )
+    loop.c_loop_accept.argtypes = (
+        [ctypes.c_int64, ctypes.c_int32]
+        + [ctypes.c_void_p] * 3
+        + [ctypes.c_double]
+        + [ctypes.c_void_p] * 5
+    )
     rng = np.random.default_rng(20261208)
-    print(json.dumps({"points": POINTS, "repeats": REPEATS,
-                      "cells": {count: measure(loop, count, rng) for count in (3, 8)}}))
+    print(
+        json.dumps(
+            {
+                "points": POINTS,
+                "repeats": REPEATS,
+                "cells": {count: measure(loop, count, rng) for count in (3, 8)},
+            }
+        )
+    )
 
 
 if __name__ == "__main__":

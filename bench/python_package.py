@@ -37,25 +37,32 @@ def million(name, columns):
     pointers = (ctypes.c_void_p * len(arrays))(*(a.ctypes.data for a in arrays))
     out = np.empty(N)
     function = getattr(materials, name)
-    return best({
-        "eval_s": lambda: library._eval(name.encode(), len(arrays), pointers, None, N,
-                                        out.ctypes.data),
-        "package_s": lambda: function(*columns),
-        "package_out_s": lambda: function(*columns, out=out),
-    }, 3)
+    return best(
+        {
+            "eval_s": lambda: library._eval(
+                name.encode(), len(arrays), pointers, None, N, out.ctypes.data
+            ),
+            "package_s": lambda: function(*columns),
+            "package_out_s": lambda: function(*columns, out=out),
+        },
+        3,
+    )
 
 
 def main():
     result = {
         "Daskelt": million("Daskelt", [rng.uniform(4, 300, N), 100.0, 1.0, 1.0]),
         "Wembrel": million("Wembrel", [rng.uniform(1, 1400, N)]),
-        "scalar_call_s": best({
-            "Wembrel(77.0)": lambda: materials.Wembrel(77.0),
-            "Daskelt(77.0)": lambda: materials.Daskelt(77.0),
-            "Daskelt(77.0, RRR=300)": lambda: materials.Daskelt(77.0, RRR=300),
-            "Wembrel(numpy.float32(77))": lambda: materials.Wembrel(np.float32(77)),
-            "Wembrel([77.0])": lambda: materials.Wembrel([77.0]),
-        }, 20000),
+        "scalar_call_s": best(
+            {
+                "Wembrel(77.0)": lambda: materials.Wembrel(77.0),
+                "Daskelt(77.0)": lambda: materials.Daskelt(77.0),
+                "Daskelt(77.0, RRR=300)": lambda: materials.Daskelt(77.0, RRR=300),
+                "Wembrel(numpy.float32(77))": lambda: materials.Wembrel(np.float32(77)),
+                "Wembrel([77.0])": lambda: materials.Wembrel([77.0]),
+            },
+            20000,
+        ),
     }
     print(json.dumps(result))
 

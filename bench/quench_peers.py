@@ -40,8 +40,12 @@ from mpi4py import MPI
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "examples"))
 import materials  # noqa: E402
 from common import GAUSS_NODES, GAUSS_WEIGHTS, NEWTON_RTOL, Newton, direct_solver  # noqa: E402
-from numpy_peer import (MIRROBANE_BOUNDS, MIRROBANE_COEFFICIENTS, MIRROBANE_LINE,  # noqa: E402
-                        daskelt)
+from numpy_peer import (
+    MIRROBANE_BOUNDS,
+    MIRROBANE_COEFFICIENTS,
+    MIRROBANE_LINE,  # noqa: E402
+    daskelt,
+)
 from quench import RRR, SIZES, T_START, Bar, LibraryRoute  # noqa: E402
 
 
@@ -74,16 +78,17 @@ class InlineRoute:
         T = bar.T
         self.T_old = fem.Function(bar.V)
         rise = T - self.T_old
-        mean_C = functools.reduce(lambda a, b: a + b, [
-            w * heat_capacity(self.T_old + x * rise) for x, w in zip(GAUSS_NODES, GAUSS_WEIGHTS)])
+        mean_C = functools.reduce(
+            lambda a, b: a + b,
+            [w * heat_capacity(self.T_old + x * rise) for x, w in zip(GAUSS_NODES, GAUSS_WEIGHTS)],
+        )
         self.residual = bar.heat_equation(rise * mean_C, conductivity(T))
         self.jacobian = ufl.derivative(self.residual, T, ufl.TrialFunction(bar.V))
         self.newton = self.make_newton()
         self.accept()
 
     def make_newton(self):
-        return Newton(self.residual, self.jacobian, self.bar.T, [], self.bar.points,
-                      lambda T: [])
+        return Newton(self.residual, self.jacobian, self.bar.T, [], self.bar.points, lambda T: [])
 
     def solve(self):
         return self.newton.solve()
@@ -120,6 +125,7 @@ def counted(function):
         finally:
             blocks[function.__name__] += 1
             eval_seconds[function.__name__] += time.perf_counter() - start
+
     return call
 
 
@@ -130,14 +136,20 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--size", choices=SIZES, default="small")
     parser.add_argument("--repetitions", type=int, default=3)
-    parser.add_argument("--peers", nargs="*", choices=PEERS, default=list(PEERS),
-                        help="the routes to time against the library route (default all)")
+    parser.add_argument(
+        "--peers",
+        nargs="*",
+        choices=PEERS,
+        default=list(PEERS),
+        help="the routes to time against the library route (default all)",
+    )
     options = parser.parse_args()
     comm = MPI.COMM_WORLD
     bar = Bar(comm, options.size)
-    routes = {"library": LibraryRoute(bar, counted(materials.Daskelt),
-                                      counted(materials.Mirrobane)),
-              **{name: PEERS[name](bar) for name in options.peers}}
+    routes = {
+        "library": LibraryRoute(bar, counted(materials.Daskelt), counted(materials.Mirrobane)),
+        **{name: PEERS[name](bar) for name in options.peers},
+    }
     runs = {name: [] for name in routes}  # [seconds, seconds in eval] of each run
     iterations, final = {}, {}
     for _ in range(options.repetitions):
@@ -152,20 +164,28 @@ def main():
             run = np.array([time.perf_counter() - start, sum(eval_seconds.values())])
             comm.Allreduce(MPI.IN_PLACE, run, op=MPI.MAX)
             runs[name].append(run)
-            final[name] = bar.T.x.array[:bar.V.dofmap.index_map.size_local].copy()
+            final[name] = bar.T.x.array[: bar.V.dofmap.index_map.size_local].copy()
             if name == "library":
                 library_blocks = dict(blocks)
     best = {name: min(r, key=lambda run: run[0]) for name, r in runs.items()}
-    result = {"size": options.size, "processes": comm.size,
-              "cells": bar.cells_x * (bar.cells_x // 10), "steps": bar.steps,
-              "repetitions": options.repetitions, "routes": {
-                  name: {"seconds": best[name][0], "iterations": iterations[name],
-                         "max_difference_K": comm.allreduce(
-                             float(np.abs(final[name] - final["library"]).max(initial=0.0)),
-                             op=MPI.MAX)}
-                  for name in routes}}
-    result["routes"]["library"].update(
-        blocks=library_blocks, eval_seconds=best["library"][1])
+    result = {
+        "size": options.size,
+        "processes": comm.size,
+        "cells": bar.cells_x * (bar.cells_x // 10),
+        "steps": bar.steps,
+        "repetitions": options.repetitions,
+        "routes": {
+            name: {
+                "seconds": best[name][0],
+                "iterations": iterations[name],
+                "max_difference_K": comm.allreduce(
+                    float(np.abs(final[name] - final["library"]).max(initial=0.0)), op=MPI.MAX
+                ),
+            }
+            for name in routes
+        },
+    }
+    result["routes"]["library"].update(blocks=library_blocks, eval_seconds=best["library"][1])
     if comm.rank == 0:
         print(json.dumps(result))
 

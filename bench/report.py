@@ -12,8 +12,10 @@ from pathlib import Path
 CATALOGUE = Path(__file__).resolve().parent.parent / "common" / "catalogue.json"
 LIBRARIES = [f["name"] for f in json.loads(CATALOGUE.read_text())["functions"]]
 # Libraries without a maths-library floor, measured against a plain loop.
-COMPARATORS = [("Tamsery", "Tamsery_linear_scan", "linear scan of the table"),
-               ("Orvandel", "Orvandel_j_rev_per_point", "exported j_rev per point")]
+COMPARATORS = [
+    ("Tamsery", "Tamsery_linear_scan", "linear scan of the table"),
+    ("Orvandel", "Orvandel_j_rev_per_point", "exported j_rev per point"),
+]
 
 
 def cpu_name():
@@ -33,8 +35,11 @@ def cpu_simd():
         for line in open("/proc/cpuinfo"):
             if line.startswith("flags"):
                 flags = line.split(":", 1)[1].split()
-                return ["SSE3" if f == "pni" else f.upper() for f in flags
-                        if f.startswith(("sse", "ssse", "avx")) or f in ("pni", "fma")]
+                return [
+                    "SSE3" if f == "pni" else f.upper()
+                    for f in flags
+                    if f.startswith(("sse", "ssse", "avx")) or f in ("pni", "fma")
+                ]
     except OSError:
         pass
     return []
@@ -42,43 +47,63 @@ def cpu_simd():
 
 def python_package(package, ns):
     """The section on what the Python package adds to eval."""
-    out = ["", "## Through the Python package", "",
-           "`bench/python_package.py`: 10^6 points through `materials.Daskelt(T)` and "
-           "`materials.Wembrel(T)` (the other arguments numbers, as users write them) against "
-           "one eval call over the same 10^6 points from a host (a direct foreign call, "
-           "every argument a full array); best of 7, interleaved.", "",
-           "| Library | eval ms | package ms | package/eval | package with out= ms | "
-           "out=/eval |", "|---|---|---|---|---|---|"]
+    out = [
+        "",
+        "## Through the Python package",
+        "",
+        "`bench/python_package.py`: 10^6 points through `materials.Daskelt(T)` and "
+        "`materials.Wembrel(T)` (the other arguments numbers, as users write them) against "
+        "one eval call over the same 10^6 points from a host (a direct foreign call, "
+        "every argument a full array); best of 7, interleaved.",
+        "",
+        "| Library | eval ms | package ms | package/eval | package with out= ms | " "out=/eval |",
+        "|---|---|---|---|---|---|",
+    ]
     for lib in ("Daskelt", "Wembrel"):
         r = package[lib]
         e, p, o = (r[k] * 1e3 for k in ("eval_s", "package_s", "package_out_s"))
         out.append(f"| {lib} | {e:.1f} | {p:.1f} | {p / e:.3f} | {o:.1f} | {o / e:.3f} |")
-    out += ["", "The fixed cost of a call on plain numbers (one point), in microseconds, "
-            "and the library's own cost at block 1 (from the table above):", "",
-            "| Call | us per call | eval at block 1 us |", "|---|---|---|"]
+    out += [
+        "",
+        "The fixed cost of a call on plain numbers (one point), in microseconds, "
+        "and the library's own cost at block 1 (from the table above):",
+        "",
+        "| Call | us per call | eval at block 1 us |",
+        "|---|---|---|",
+    ]
     for call, seconds in package["scalar_call_s"].items():
         own = ns.get(f"eval/{call.split('(')[0]}/1")
-        out.append(f"| `materials.{call}` | {seconds * 1e6:.2f} | "
-                   f"{f'{own / 1e3:.3f}' if own else '-'} |")
+        out.append(
+            f"| `materials.{call}` | {seconds * 1e6:.2f} | "
+            f"{f'{own / 1e3:.3f}' if own else '-'} |"
+        )
     return out
 
 
 def orvandel_arrays(results):
     """The section on Orvandel's model functions from NumPy against a C loop."""
-    out = ["", "## Orvandel's vector model from NumPy against a C loop", "",
-           f"`bench/orvandel_arrays.py`: {results['points']:,} points, each with its own field "
-           "and history, through `materials.orvandel.bhyst` + `dbhyst_dh` and through "
-           "`VectorHysteresis.evaluate` + `accept`, against `bench/orvandel_c_loop.c`, a "
-           "plain C loop making the same calls of the exported functions on the same arrays "
-           "(`bhyst` and `dbhyst_dh` per point; `accept` adds `hrev_k` per cell); best of "
-           f"{results['repeats']} in the thread's CPU time, interleaved; ns per point.", "",
-           "| Cells | bhyst + dbhyst_dh | C loop | package/C | evaluate + accept | C loop | "
-           "package/C | same bits |", "|---|---|---|---|---|---|---|---|"]
+    out = [
+        "",
+        "## Orvandel's vector model from NumPy against a C loop",
+        "",
+        f"`bench/orvandel_arrays.py`: {results['points']:,} points, each with its own field "
+        "and history, through `materials.orvandel.bhyst` + `dbhyst_dh` and through "
+        "`VectorHysteresis.evaluate` + `accept`, against `bench/orvandel_c_loop.c`, a "
+        "plain C loop making the same calls of the exported functions on the same arrays "
+        "(`bhyst` and `dbhyst_dh` per point; `accept` adds `hrev_k` per cell); best of "
+        f"{results['repeats']} in the thread's CPU time, interleaved; ns per point.",
+        "",
+        "| Cells | bhyst + dbhyst_dh | C loop | package/C | evaluate + accept | C loop | "
+        "package/C | same bits |",
+        "|---|---|---|---|---|---|---|---|",
+    ]
     for cells, r in results["cells"].items():
         f, cf = r["functions_ns_per_point"], r["c_functions_ns_per_point"]
         m, cm = r["model_ns_per_point"], r["c_model_ns_per_point"]
-        out.append(f"| {cells} | {f:.0f} | {cf:.0f} | {f / cf:.2f} | {m:.0f} | {cm:.0f} | "
-                   f"{m / cm:.2f} | {'yes' if r['identical_bits'] else 'NO'} |")
+        out.append(
+            f"| {cells} | {f:.0f} | {cf:.0f} | {f / cf:.2f} | {m:.0f} | {cm:.0f} | "
+            f"{m / cm:.2f} | {'yes' if r['identical_bits'] else 'NO'} |"
+        )
     return out
 
 
@@ -91,19 +116,28 @@ def numpy_peer(numpy):
     """The section on the NumPy peer: the fits written with NumPy against
     the package, on the same arrays."""
     simd = numpy["simd"]
-    out = ["", "## The NumPy peer, on the same arrays", "",
-           f"`bench/numpy_peer.py`: each fit written with NumPy in the library's order of "
-           f"operations (`np.power` wherever the library calls `pow`) against `materials.<Name>`, "
-           f"the package over the built libraries, on the same {numpy['points']:,} points "
-           "(generated once; the values that vary per point as arrays, material parameters as "
-           "numbers), the two interleaved, best of 7. \"differing\": the share of points whose "
-           "results differ in any bit.", "",
-           f"NumPy {simd['numpy']}, by its own runtime report (`numpy.show_runtime()`): built for "
-           f"{' '.join(simd['baseline'])}, dispatching on this CPU to "
-           f"{' '.join(simd['dispatched'])}. Its pow, exp and log10 differ from the C library's "
-           f"at {shares(numpy)} of points: " + (
-               "it used its own vectorised routines for them." if any(
-                   numpy["differing_from_libm"].values()) else "it called the C library."), ""]
+    out = [
+        "",
+        "## The NumPy peer, on the same arrays",
+        "",
+        f"`bench/numpy_peer.py`: each fit written with NumPy in the library's order of "
+        f"operations (`np.power` wherever the library calls `pow`) against `materials.<Name>`, "
+        f"the package over the built libraries, on the same {numpy['points']:,} points "
+        "(generated once; the values that vary per point as arrays, material parameters as "
+        'numbers), the two interleaved, best of 7. "differing": the share of points whose '
+        "results differ in any bit.",
+        "",
+        f"NumPy {simd['numpy']}, by its own runtime report (`numpy.show_runtime()`): built for "
+        f"{' '.join(simd['baseline'])}, dispatching on this CPU to "
+        f"{' '.join(simd['dispatched'])}. Its pow, exp and log10 differ from the C library's "
+        f"at {shares(numpy)} of points: "
+        + (
+            "it used its own vectorised routines for them."
+            if any(numpy["differing_from_libm"].values())
+            else "it called the C library."
+        ),
+        "",
+    ]
     header = "| Library | package ns/point | NumPy ns/point | NumPy/package | differing |"
     rule = "|---|---|---|---|---|"
     other = numpy.get("without_avx512")
@@ -112,40 +146,52 @@ def numpy_peer(numpy):
         rule += "---|---|---|"
     out += [header, rule]
     for lib, r in numpy["libraries"].items():
-        row = (f"| {lib} | {r['package_ns']:.1f} | {r['numpy_ns']:.1f} | "
-               f"{r['numpy_ns'] / r['package_ns']:.2f} | {r['differing']:.1%} |")
+        row = (
+            f"| {lib} | {r['package_ns']:.1f} | {r['numpy_ns']:.1f} | "
+            f"{r['numpy_ns'] / r['package_ns']:.2f} | {r['differing']:.1%} |"
+        )
         if other:
             o = other["libraries"][lib]
-            row += (f" {o['numpy_ns']:.1f} | {o['numpy_ns'] / o['package_ns']:.2f} | "
-                    f"{o['differing']:.1%} |")
+            row += (
+                f" {o['numpy_ns']:.1f} | {o['numpy_ns'] / o['package_ns']:.2f} | "
+                f"{o['differing']:.1%} |"
+            )
         out.append(row)
     if other:
-        out += ["", f"Without AVX-512: the same measurement in a process with NumPy's AVX-512 "
-                f"targets switched off (`NPY_DISABLE_CPU_FEATURES=\"{numpy['disabled']}\"`), "
-                f"as NumPy runs on an AVX2 machine; its pow, exp and log10 then differ from the "
-                f"C library's at {shares(other)} of points."]
+        out += [
+            "",
+            f"Without AVX-512: the same measurement in a process with NumPy's AVX-512 "
+            f"targets switched off (`NPY_DISABLE_CPU_FEATURES=\"{numpy['disabled']}\"`), "
+            f"as NumPy runs on an AVX2 machine; its pow, exp and log10 then differ from the "
+            f"C library's at {shares(other)} of points.",
+        ]
     return out
 
 
 def quench_peers(runs):
     """The section on the quench solved through the libraries and with the
     fits written inline in the forms."""
-    out = ["", "## The quench: the libraries against the fits written inline in the forms", "",
-           "`bench/quench_peers.py`: the quench of `examples/quench.py` (same bar, steps, "
-           "enthalpy quadrature and linear solver) three ways: *library*, the example itself "
-           "(Daskelt and Mirrobane at the quadrature points, the examples' Newton); *inline*, "
-           "k(T) and C(T) written in UFL with the libraries' constants and order of operations, "
-           "the Jacobian by `ufl.derivative`, the examples' Newton; *NewtonSolver*, the inline "
-           "forms under DOLFINx's own `NewtonSolver` (full steps, its incremental criterion at "
-           "the same tolerance). Seconds of the time-stepping loop on the slowest process, "
-           "best of the repetitions, the routes interleaved; eval: the library route's seconds "
-           "inside the libraries; blocks: its eval calls of each library (6 values per "
-           "quadrature point in all); ΔT: the largest difference of the final temperature from "
-           "the library route's.", "",
-           "| Size | Processes | library s | eval s | inline s | library/inline | "
-           "NewtonSolver s | library/NewtonSolver | Newton iterations (library, inline, "
-           "NewtonSolver) | blocks | ΔT inline, NewtonSolver (K) | repetitions |",
-           "|---|---|---|---|---|---|---|---|---|---|---|---|"]
+    out = [
+        "",
+        "## The quench: the libraries against the fits written inline in the forms",
+        "",
+        "`bench/quench_peers.py`: the quench of `examples/quench.py` (same bar, steps, "
+        "enthalpy quadrature and linear solver) three ways: *library*, the example itself "
+        "(Daskelt and Mirrobane at the quadrature points, the examples' Newton); *inline*, "
+        "k(T) and C(T) written in UFL with the libraries' constants and order of operations, "
+        "the Jacobian by `ufl.derivative`, the examples' Newton; *NewtonSolver*, the inline "
+        "forms under DOLFINx's own `NewtonSolver` (full steps, its incremental criterion at "
+        "the same tolerance). Seconds of the time-stepping loop on the slowest process, "
+        "best of the repetitions, the routes interleaved; eval: the library route's seconds "
+        "inside the libraries; blocks: its eval calls of each library (6 values per "
+        "quadrature point in all); ΔT: the largest difference of the final temperature from "
+        "the library route's.",
+        "",
+        "| Size | Processes | library s | eval s | inline s | library/inline | "
+        "NewtonSolver s | library/NewtonSolver | Newton iterations (library, inline, "
+        "NewtonSolver) | blocks | ΔT inline, NewtonSolver (K) | repetitions |",
+        "|---|---|---|---|---|---|---|---|---|---|---|---|",
+    ]
     above = []
     sizes = ["small", "full"]
     for run in sorted(runs, key=lambda r: (sizes.index(r["size"]), r["processes"])):
@@ -158,22 +204,29 @@ def quench_peers(runs):
             f"{library['seconds'] / solver['seconds']:.2f} | {library['iterations']}, "
             f"{inline['iterations']}, {solver['iterations']} | {library['blocks']['Daskelt']} | "
             f"{inline['max_difference_K']:.1e}, {solver['max_difference_K']:.1e} | "
-            f"{run['repetitions']} |")
+            f"{run['repetitions']} |"
+        )
         if ratio > 0.5:
             inside = library["eval_seconds"] / inline["seconds"]
-            above.append(f"{run['size']} size on {run['processes']} process"
-                         f"{'es' if run['processes'] > 1 else ''}: eval {inside:.2f}, "
-                         f"the rest {ratio - inside:.2f}")
+            above.append(
+                f"{run['size']} size on {run['processes']} process"
+                f"{'es' if run['processes'] > 1 else ''}: eval {inside:.2f}, "
+                f"the rest {ratio - inside:.2f}"
+            )
     if above:
-        out += ["", "Where the library route takes more than half the inline route's time, "
-                "its time splits into the libraries' eval and the rest (assembling its forms, "
-                "the LU of the same matrix, the Newton loop), each as a share of the inline "
-                "route's time: " + "; ".join(above) + "."]
+        out += [
+            "",
+            "Where the library route takes more than half the inline route's time, "
+            "its time splits into the libraries' eval and the rest (assembling its forms, "
+            "the LU of the same matrix, the Newton loop), each as a share of the inline "
+            "route's time: " + "; ".join(above) + ".",
+        ]
     return out
 
 
-def main(eval_json, numpy_json, compiler, package_json=None, orvandel_arrays_json=None,
-         *quench_jsons):
+def main(
+    eval_json, numpy_json, compiler, package_json=None, orvandel_arrays_json=None, *quench_jsons
+):
     runs = json.load(open(eval_json))["benchmarks"]
     numpy = json.load(open(numpy_json))
     # With repetitions, the medians stand for each benchmark.
@@ -182,55 +235,88 @@ def main(eval_json, numpy_json, compiler, package_json=None, orvandel_arrays_jso
         runs = [dict(r, name=r["run_name"]) for r in medians]
     ns = {r["name"]: r["ns_per_point"] for r in runs if "ns_per_point" in r}
     version = subprocess.run([compiler, "--version"], capture_output=True, text=True).stdout
-    out = ["# Benchmarks", "",
-           "Written by `bench/run-benchmarks`; ns per point, lower is better.", "",
-           f"- CPU: {cpu_name()} ({platform.machine()}); SIMD: {' '.join(cpu_simd()) or '-'}",
-           f"- Compiler: {version.splitlines()[0] if version else compiler}",
-           "- Library flags: `-O2 -ffp-contract=off -fno-fast-math -fno-builtin-pow`",
-           "- Floor: only the maths-library calls (pow, exp, log10, sqrt) that depend on the"
-           " point, once each; Tamsery and Orvandel make none.",
-           "- Each figure is the median of the repetitions, run in random interleaving"
-           " so that the load of a shared machine spreads over all of them.", "",
-           "## eval at block 4096 against its floor", "",
-           "| Library | eval ns/point | floor ns/point | eval/floor |", "|---|---|---|---|"]
+    out = [
+        "# Benchmarks",
+        "",
+        "Written by `bench/run-benchmarks`; ns per point, lower is better.",
+        "",
+        f"- CPU: {cpu_name()} ({platform.machine()}); SIMD: {' '.join(cpu_simd()) or '-'}",
+        f"- Compiler: {version.splitlines()[0] if version else compiler}",
+        "- Library flags: `-O2 -ffp-contract=off -fno-fast-math -fno-builtin-pow`",
+        "- Floor: only the maths-library calls (pow, exp, log10, sqrt) that depend on the"
+        " point, once each; Tamsery and Orvandel make none.",
+        "- Each figure is the median of the repetitions, run in random interleaving"
+        " so that the load of a shared machine spreads over all of them.",
+        "",
+        "## eval at block 4096 against its floor",
+        "",
+        "| Library | eval ns/point | floor ns/point | eval/floor |",
+        "|---|---|---|---|",
+    ]
     for lib in LIBRARIES:
         e = ns.get(f"eval/{lib}/4096")
         if e is None:
             continue
         f = ns.get(f"floor/{lib}/4096")
-        out.append(f"| {lib} | {e:.2f} | {f'{f:.2f}' if f else '-'} | "
-                   f"{f'{e / f:.2f}' if f else '-'} |")
-    out += ["", "## eval by block size (ns/point)", "",
-            "| Library | 1 | 16 | 256 | 4096 | 65536 |", "|---|---|---|---|---|---|"]
+        out.append(
+            f"| {lib} | {e:.2f} | {f'{f:.2f}' if f else '-'} | " f"{f'{e / f:.2f}' if f else '-'} |"
+        )
+    out += [
+        "",
+        "## eval by block size (ns/point)",
+        "",
+        "| Library | 1 | 16 | 256 | 4096 | 65536 |",
+        "|---|---|---|---|---|---|",
+    ]
     for lib in LIBRARIES:
         cells = [ns.get(f"eval/{lib}/{b}") for b in (1, 16, 256, 4096, 65536)]
         if cells[0] is not None:
             out.append(f"| {lib} | " + " | ".join(f"{c:.2f}" for c in cells) + " |")
-    out += ["", "## Two threads on separate blocks of one library (ns/point of the pair)", "",
-            "| Library | 1 thread | 2 threads | speed-up |", "|---|---|---|---|"]
+    out += [
+        "",
+        "## Two threads on separate blocks of one library (ns/point of the pair)",
+        "",
+        "| Library | 1 thread | 2 threads | speed-up |",
+        "|---|---|---|---|",
+    ]
     for lib in LIBRARIES:
         one = ns.get(f"eval_threads/{lib}/4096/real_time/threads:1")
         two = ns.get(f"eval_threads/{lib}/4096/real_time/threads:2")
         if one and two:
             out.append(f"| {lib} | {one:.2f} | {two:.2f} | {one / two:.2f} |")
-    out += ["", "## A block of one point: the cost of the call", "",
-            "ns above the per-point cost at block 4096 (target: under 20).", "",
-            "| Library | block 1 ns | block 4096 ns/point | call overhead ns |", "|---|---|---|---|"]
+    out += [
+        "",
+        "## A block of one point: the cost of the call",
+        "",
+        "ns above the per-point cost at block 4096 (target: under 20).",
+        "",
+        "| Library | block 1 ns | block 4096 ns/point | call overhead ns |",
+        "|---|---|---|---|",
+    ]
     for lib in LIBRARIES:
         one, many = ns.get(f"eval/{lib}/1"), ns.get(f"eval/{lib}/4096")
         if one and many:
             out.append(f"| {lib} | {one:.2f} | {many:.2f} | {one - many:.2f} |")
-    out += ["", "## Against a plain implementation (block 4096, ns/point)", "",
-            "| Library | eval | comparator | comparator ns/point | comparator/eval |",
-            "|---|---|---|---|---|"]
+    out += [
+        "",
+        "## Against a plain implementation (block 4096, ns/point)",
+        "",
+        "| Library | eval | comparator | comparator ns/point | comparator/eval |",
+        "|---|---|---|---|---|",
+    ]
     for lib, comparator, what in COMPARATORS:
         e, c = ns.get(f"eval/{lib}/4096"), ns.get(f"comparator/{comparator}/4096")
         if e and c:
             out.append(f"| {lib} | {e:.2f} | {what} | {c:.2f} | {c / e:.2f} |")
     models = [r for r in runs if r["name"].startswith("model/") and "ns_per_call" in r]
     if models:
-        out += ["", "## Model functions of Orvandel, called through their exported symbols", "",
-                "| Function | ns per call | ns per cell |", "|---|---|---|"]
+        out += [
+            "",
+            "## Model functions of Orvandel, called through their exported symbols",
+            "",
+            "| Function | ns per call | ns per cell |",
+            "|---|---|---|",
+        ]
         for r in sorted(models, key=lambda r: (r["name"].split("/")[1], r["ns_per_call"])):
             cell = f"{r['ns_per_cell']:.2f}" if "ns_per_cell" in r else "-"
             out.append(f"| {r['name'][len('model/'):]} | {r['ns_per_call']:.2f} | {cell} |")

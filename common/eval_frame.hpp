@@ -92,8 +92,8 @@ inline const char* output_test(double value) {
 }
 
 template <class Law>
-int32_t eval_block(const char* function_name, int32_t argument_count,
-                   const double* const* inputs, int32_t block_size, double* outputs) {
+int32_t eval_block(const char* function_name, int32_t argument_count, const double* const* inputs,
+                   int32_t block_size, double* outputs) {
   constexpr FrameRow row = Law::row;
   if (std::strcmp(function_name, row.host_name) != 0) return fail(row.name_message);
   if (argument_count != row.argument_count) return fail(row.count_message);
@@ -115,12 +115,11 @@ int32_t eval_block(const char* function_name, int32_t argument_count,
 
 // Defines eval for one Law; return_test_yaml stays with the library, since
 // its text and presence differ from library to library.
-#define MATERIAL_DEFINE_EVAL(Law)                                                      \
-  MATERIAL_EXPORT int32_t eval(const char* function_name, int32_t argument_count,      \
-                               const double** inputs, const void*, int32_t block_size, \
-                               double* outputs) {                                      \
-    return material::eval_block<Law>(function_name, argument_count, inputs, block_size, \
-                                     outputs);                                         \
+#define MATERIAL_DEFINE_EVAL(Law)                                                                 \
+  MATERIAL_EXPORT int32_t eval(const char* function_name, int32_t argument_count,                 \
+                               const double** inputs, const void*, int32_t block_size,            \
+                               double* outputs) {                                                 \
+    return material::eval_block<Law>(function_name, argument_count, inputs, block_size, outputs); \
   }
 
 #endif

@@ -20,11 +20,11 @@
 #endif
 
 /* Always 1; the argument is the host's and never read. */
-MATERIAL_EXPORT int32_t init(const char *host_info);
+MATERIAL_EXPORT int32_t init(const char* host_info);
 
 /* The message of the latest failing eval since the library was loaded, or
  * null before the first failure. The text is static: never free it. */
-MATERIAL_EXPORT const char *getLastError(void);
+MATERIAL_EXPORT const char* getLastError(void);
 
 /* Evaluates the library's host function at block_size points.
  *   function_name   must equal the library's host function name exactly
@@ -37,12 +37,12 @@ MATERIAL_EXPORT const char *getLastError(void);
  * with its reason in getLastError(); earlier outputs keep their values and
  * later ones are not touched. Anything the host passes after outputs is
  * ignored. */
-MATERIAL_EXPORT int32_t eval(const char *function_name, int32_t argument_count,
-                             const double **inputs, const void *host_strings,
-                             int32_t block_size, double *outputs);
+MATERIAL_EXPORT int32_t eval(const char* function_name, int32_t argument_count,
+                             const double** inputs, const void* host_strings, int32_t block_size,
+                             double* outputs);
 
 /* A constant string naming the library's self-test (empty where it has
  * none). Not exported by every library. */
-MATERIAL_EXPORT const char *return_test_yaml(void);
+MATERIAL_EXPORT const char* return_test_yaml(void);
 
 #endif

@@ -19,14 +19,14 @@ namespace {
 // No range is tested: outside the fit's domain (T <= 0, RRR <= 0) the
 // terms turn NaN or infinite and the output tests report it.
 struct CopperResistivityFit {
-  static constexpr double residual = 0.634;                // m K^2/W, over RRR
-  static constexpr double intrinsic_scale = 1.754e-8;      // m/(W K^1.763)
+  static constexpr double residual = 0.634;            // m K^2/W, over RRR
+  static constexpr double intrinsic_scale = 1.754e-8;  // m/(W K^1.763)
   static constexpr double intrinsic_power = 2.763;
-  static constexpr double knee_K = 70.0;                   // K
+  static constexpr double knee_K = 70.0;  // K
   static constexpr double knee_power = 1.756;
   static constexpr double saturation_scale = 1.932908e-5;  // K^-2.598
   static constexpr double saturation_power = 2.598;
-  static constexpr double reference_beta = 0.0003;         // m K^2/W
+  static constexpr double reference_beta = 0.0003;  // m K^2/W
   static constexpr double cross_scale = 0.838;
   static constexpr double cross_power = 0.1661;
 };

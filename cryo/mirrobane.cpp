@@ -29,8 +29,8 @@ constexpr QuarticRow quartic_rows[] = {
 };
 
 // Above 498.15 K: the straight line that continues the last quartic.
-constexpr double tail_slope = 1011.9;                // J/(m^3 K^2)
-constexpr double tail_intercept = 3141752.164661;    // J/(m^3 K)
+constexpr double tail_slope = 1011.9;              // J/(m^3 K^2)
+constexpr double tail_intercept = 3141752.164661;  // J/(m^3 K)
 
 constexpr int quartic_row_count = int(sizeof quartic_rows / sizeof quartic_rows[0]);
 

@@ -18,7 +18,7 @@ namespace {
 // valid for 4 K <= T <= 300 K.
 struct LogHeatCapacityFit {
   static constexpr int degree = 8;
-  static constexpr double a[degree + 1] = {46.6467,  -314.292, 866.662,  -1298.3,  1162.27,
+  static constexpr double a[degree + 1] = {46.6467,  -314.292, 866.662,  -1298.3, 1162.27,
                                            -637.795, 210.351,  -38.3094, 2.96344};
 };
 constexpr double ln10 = 2.302585092994046;

@@ -21,6 +21,7 @@ the critical-state (Bean) loss, 2 mu0 H_m^3 / (3 H_p) for H_m <= H_p and
 2 mu0 H_p H_m - 4 mu0 H_p^2 / 3 above, with H_p = Jc a; at the highest n it
 is within 5 % of it at H_m = H_p/2 and at H_m = 2 H_p."""
 import matplotlib
+
 matplotlib.use("Agg")
 import matplotlib.pyplot as plt
 import matplotlib.ticker
@@ -35,31 +36,32 @@ from common import MU0, NotConverged, QuadraturePoints, Newton, Run, gather_dofs
 run = Run("ac_loss", __doc__.splitlines()[0])
 Quenrow = run.timed(materials.Quenrow)
 
-HALF_THICKNESS = 1e-4              # m
-JC = 1e8                           # A/m^2
-EC = 1e-4                          # V/m
-RHO = 2e-9                         # Ohm m, the normal-metal slope above the threshold
-FREQUENCY = 50.0                   # Hz
-H_P = JC * HALF_THICKNESS          # A/m, the full-penetration field
-Z = 2                              # Quenrow's component index of z
+HALF_THICKNESS = 1e-4  # m
+JC = 1e8  # A/m^2
+EC = 1e-4  # V/m
+RHO = 2e-9  # Ohm m, the normal-metal slope above the threshold
+FREQUENCY = 50.0  # Hz
+H_P = JC * HALF_THICKNESS  # A/m, the full-penetration field
+Z = 2  # Quenrow's component index of z
 EXPONENTS = (10, 20, 40, 100, 400)
-CHECKED = (0.5, 2.0)               # H_m / H_p where the highest n is checked
+CHECKED = (0.5, 2.0)  # H_m / H_p where the highest n is checked
 AMPLITUDES = CHECKED if not run.full else (0.25, 0.5, 0.75, 1.0, 1.5, 2.0, 3.0)
 CELLS, STEPS_PER_CYCLE = (50, 200) if not run.full else (400, 800)
-PROFILE_PHASES = 8                 # H(x) profiles over the cycle, at the highest n
-STEP_OF_J = 1e-7                   # relative step of the finite difference for dE/dJ
-HALVINGS = 6                       # of a time step that Newton cannot finish
+PROFILE_PHASES = 8  # H(x) profiles over the cycle, at the highest n
+STEP_OF_J = 1e-7  # relative step of the finite difference for dE/dJ
+HALVINGS = 6  # of a time step that Newton cannot finish
 
 
 def bean_loss(H_m):
     """Critical-state loss per cycle and unit volume of the slab, J/m^3."""
-    return np.where(H_m <= H_P, 2 * MU0 * H_m**3 / (3 * H_P),
-                    2 * MU0 * H_P * H_m - 4 * MU0 * H_P**2 / 3)
+    return np.where(
+        H_m <= H_P, 2 * MU0 * H_m**3 / (3 * H_P), 2 * MU0 * H_P * H_m - 4 * MU0 * H_P**2 / 3
+    )
 
 
 domain = dmesh.create_interval(MPI.COMM_SELF, CELLS, [0.0, HALF_THICKNESS])
 V = fem.FunctionSpace(domain, ("Lagrange", 1))
-points = QuadraturePoints(domain, degree=1)   # J is constant on each cell
+points = QuadraturePoints(domain, degree=1)  # J is constant on each cell
 
 H = fem.Function(V, name="H")
 H_old = fem.Function(V)
@@ -76,7 +78,7 @@ jacobian = MU0 / dt * dH * v * ufl.dx + dE_dJ * dH.dx(0) * v.dx(0) * points.dx
 current_density = H.dx(0)
 dissipation = fem.form(E * current_density * points.dx)
 exponent = None  # the power-law exponent of the case under way
-halved = 0       # time steps taken as two halves
+halved = 0  # time steps taken as two halves
 
 
 def properties(H):
@@ -135,8 +137,10 @@ def cycle_loss(amplitude, profiles=None):
 cases = [(e, a) for e in EXPONENTS for a in AMPLITUDES]
 top = EXPONENTS[-1]
 losses, profiles = {}, {}
-run.say(f"{run.size}: {CELLS} cells, {STEPS_PER_CYCLE} steps per cycle, H_p = {H_P:g} A/m, "
-        f"{len(cases)} cases shared by {run.comm.size} process(es)")
+run.say(
+    f"{run.size}: {CELLS} cells, {STEPS_PER_CYCLE} steps per cycle, H_p = {H_P:g} A/m, "
+    f"{len(cases)} cases shared by {run.comm.size} process(es)"
+)
 with run.solving():
     for k, (exponent, amplitude) in enumerate(cases):
         if k % run.comm.size == run.comm.rank:
@@ -144,27 +148,35 @@ with run.solving():
                 profiles[amplitude] = []
             losses[exponent, amplitude] = cycle_loss(amplitude, profiles.get(amplitude))
         if amplitude == AMPLITUDES[-1]:  # all of this n done: gather them, say them
-            losses = {case: loss for part in run.comm.allgather(losses)
-                      for case, loss in part.items()}
-            run.say(f"n = {exponent:3d}: loss / Bean loss " + ", ".join(
-                f"{losses[exponent, a] / bean_loss(a * H_P):.4f} at H_m = {a:g} H_p"
-                for a in AMPLITUDES))
+            losses = {
+                case: loss for part in run.comm.allgather(losses) for case, loss in part.items()
+            }
+            run.say(
+                f"n = {exponent:3d}: loss / Bean loss "
+                + ", ".join(
+                    f"{losses[exponent, a] / bean_loss(a * H_P):.4f} at H_m = {a:g} H_p"
+                    for a in AMPLITUDES
+                )
+            )
 profiles = {case: p for part in run.comm.gather(profiles) or [] for case, p in part.items()}
 deviation = max(abs(losses[top, a] / bean_loss(a * H_P) - 1) for a in CHECKED)
 run.say(f"time steps taken as two halves: {run.comm.allreduce(halved)}")
 
 if run.root:
     ratios = np.array(AMPLITUDES)
-    run.write_csv("ac_loss.csv", {"H_m_over_H_p": ratios,
-                                  "bean_J_per_m3": bean_loss(ratios * H_P),
-                                  **{f"n{e}_J_per_m3": [losses[e, a] for a in AMPLITUDES]
-                                     for e in EXPONENTS}})
+    run.write_csv(
+        "ac_loss.csv",
+        {
+            "H_m_over_H_p": ratios,
+            "bean_J_per_m3": bean_loss(ratios * H_P),
+            **{f"n{e}_J_per_m3": [losses[e, a] for a in AMPLITUDES] for e in EXPONENTS},
+        },
+    )
     figure, (axis, convergence) = plt.subplots(1, 2, figsize=(11, 4.5), constrained_layout=True)
     fine = np.geomspace(min(ratios) / 1.5, max(ratios) * 1.5, 200)
     axis.loglog(fine, bean_loss(fine * H_P), color="black", label="critical state (Bean)")
     for e in EXPONENTS:
-        axis.loglog(ratios, [losses[e, a] for a in AMPLITUDES], "o", markersize=4,
-                    label=f"n = {e}")
+        axis.loglog(ratios, [losses[e, a] for a in AMPLITUDES], "o", markersize=4, label=f"n = {e}")
     axis.set_xlabel("H_m / H_p")
     axis.set_ylabel("loss per cycle and unit volume (J/m³)")
     axis.set_xticks([0.25, 0.5, 1, 2, 3], ["0.25", "0.5", "1", "2", "3"])
@@ -172,8 +184,12 @@ if run.root:
     axis.grid(alpha=0.3, which="both")
     axis.legend()
     for a in CHECKED:
-        convergence.semilogx(EXPONENTS, [losses[e, a] / bean_loss(a * H_P) for e in EXPONENTS],
-                             "o-", label=f"H_m = {a:g} H_p")
+        convergence.semilogx(
+            EXPONENTS,
+            [losses[e, a] / bean_loss(a * H_P) for e in EXPONENTS],
+            "o-",
+            label=f"H_m = {a:g} H_p",
+        )
     convergence.axhspan(0.95, 1.05, color="green", alpha=0.1, label="within 5 %")
     convergence.axhline(1.0, color="black", lw=0.8)
     convergence.set_xticks(EXPONENTS, [str(e) for e in EXPONENTS])

@@ -71,11 +71,19 @@ class Run:
         """add_options(parser), if given, adds the example's own options;
         their values are in `options`."""
         parser = argparse.ArgumentParser(prog=f"{name}.py", description=description)
-        parser.add_argument("--size", choices=("small", "full"), default="small",
-                            help="small: a coarse mesh and few steps (seconds); "
-                                 "full: the resolution the figures in the README come from")
-        parser.add_argument("--out", type=Path, default=Path("out/examples"),
-                            help="folder for the PNG plots and CSV files (default out/examples)")
+        parser.add_argument(
+            "--size",
+            choices=("small", "full"),
+            default="small",
+            help="small: a coarse mesh and few steps (seconds); "
+            "full: the resolution the figures in the README come from",
+        )
+        parser.add_argument(
+            "--out",
+            type=Path,
+            default=Path("out/examples"),
+            help="folder for the PNG plots and CSV files (default out/examples)",
+        )
         if add_options:
             add_options(parser)
         self.options = options = parser.parse_args()
@@ -98,6 +106,7 @@ class Run:
     def timed(self, function):
         """function (a materials function) with its time added to the eval
         clock; a refusal it raises carries the function's name as `library`."""
+
         @functools.wraps(function)
         def clocked(*args, **kwargs):
             start = time.perf_counter()
@@ -108,6 +117,7 @@ class Run:
                 raise
             finally:
                 self.eval_seconds += time.perf_counter() - start
+
         return clocked
 
     @contextlib.contextmanager
@@ -132,7 +142,9 @@ class Run:
         except (materials.EvalError, RefusedElsewhere) as error:
             refusals = self.comm.allgather(
                 f"{getattr(error, 'library', 'a library')}: {error}"
-                if isinstance(error, materials.EvalError) else None)
+                if isinstance(error, materials.EvalError)
+                else None
+            )
             self.say(f"stopped {where}: {next(filter(None, refusals))}")
             sys.exit(1)
 
@@ -158,22 +170,36 @@ class Run:
         if not self.root:
             return
         import matplotlib.pyplot as plt  # here: the example has chosen the backend
+
         first = next(iter(maps.values()))
-        self.write_csv(f"{name}.csv", {"x_m": first[0][:, 0], "y_m": first[0][:, 1],
-                                       **{f"T_K_at_{t * 1e3:g}ms": m[1] for t, m in maps.items()}})
+        self.write_csv(
+            f"{name}.csv",
+            {
+                "x_m": first[0][:, 0],
+                "y_m": first[0][:, 1],
+                **{f"T_K_at_{t * 1e3:g}ms": m[1] for t, m in maps.items()},
+            },
+        )
         width, height = size
-        figure, axes = plt.subplots(len(maps), 1, figsize=(width, height * len(maps) + 0.7),
-                                    sharex=True, constrained_layout=True)
+        figure, axes = plt.subplots(
+            len(maps),
+            1,
+            figsize=(width, height * len(maps) + 0.7),
+            sharex=True,
+            constrained_layout=True,
+        )
         levels = np.linspace(T_low, T_high, 25)
         for axis, (t, (xy, values)) in zip(axes, maps.items()):
-            shown = axis.tricontourf(xy[:, 0] * 1e3, xy[:, 1] * 1e3, values, levels=levels,
-                                     cmap="inferno")
+            shown = axis.tricontourf(
+                xy[:, 0] * 1e3, xy[:, 1] * 1e3, values, levels=levels, cmap="inferno"
+            )
             axis.set_aspect("equal")
             axis.set_ylabel("y (mm)")
             axis.set_title(f"t = {t * 1e3:g} ms", fontsize=9, loc="left")
         axes[-1].set_xlabel(x_label)
-        figure.colorbar(shown, ax=axes, label="T (K)",
-                        ticks=np.arange(10 * np.ceil(T_low / 10), T_high, 10))
+        figure.colorbar(
+            shown, ax=axes, label="T (K)", ticks=np.arange(10 * np.ceil(T_low / 10), T_high, 10)
+        )
         self.save(figure, f"{name}.png")
 
     def check(self, check, figure, limit):
@@ -193,12 +219,16 @@ class Run:
         share = 100 * eval_total / solve_total if solve_total else 0.0
         verdict = "ok" if ok else "FAIL"
         if self.failed_checks:
-            verdict += (f", {self.failed_checks} earlier check"
-                        f"{'s' if self.failed_checks > 1 else ''} failed")
-        self.say(f"{check} {figure:.6e} (limit {limit:g}) {verdict}; "
-                 f"eval {share:.1f} % of the solve "
-                 f"({eval_total / self.comm.size:.2f} s of {solve_total / self.comm.size:.2f} s "
-                 f"per process), {self.comm.size} process{'es' if self.comm.size > 1 else ''}")
+            verdict += (
+                f", {self.failed_checks} earlier check"
+                f"{'s' if self.failed_checks > 1 else ''} failed"
+            )
+        self.say(
+            f"{check} {figure:.6e} (limit {limit:g}) {verdict}; "
+            f"eval {share:.1f} % of the solve "
+            f"({eval_total / self.comm.size:.2f} s of {solve_total / self.comm.size:.2f} s "
+            f"per process), {self.comm.size} process{'es' if self.comm.size > 1 else ''}"
+        )
         sys.stdout.flush()
         sys.exit(0 if ok and not self.failed_checks else 1)
 
@@ -213,6 +243,7 @@ def concentric_mesh(comm, regions, size):
     tags."""
     import gmsh  # here: only the examples on circles need it
     from dolfinx.io import gmshio
+
     gmsh.initialize()
     gmsh.option.setNumber("General.Terminal", 0)
     if comm.rank == 0:
@@ -254,11 +285,13 @@ class QuadraturePoints:
     def __init__(self, mesh, degree):
         cell = mesh.ufl_cell()
         self.points, self.weights = basix.make_quadrature(
-            basix.cell.string_to_type(cell.cellname()), degree)
+            basix.cell.string_to_type(cell.cellname()), degree
+        )
         element = ufl.FiniteElement("Quadrature", cell, degree, quad_scheme="default")
         self.space = fem.FunctionSpace(mesh, element)
-        self.dx = ufl.dx(domain=mesh, metadata={"quadrature_degree": degree,
-                                                "quadrature_scheme": "default"})
+        self.dx = ufl.dx(
+            domain=mesh, metadata={"quadrature_degree": degree, "quadrature_scheme": "default"}
+        )
         owned = mesh.topology.index_map(mesh.topology.dim).size_local
         self.cells = np.arange(owned, dtype=np.int32)
         self.dofs = self.space.dofmap.list.array.reshape(-1, len(self.points))[:owned]
@@ -278,7 +311,7 @@ class QuadraturePoints:
 
     def store(self, function, values):
         if self._in_order:
-            function.x.array[:self.dofs.size] = values.reshape(-1)
+            function.x.array[: self.dofs.size] = values.reshape(-1)
         else:
             function.x.array[self.dofs] = values
 
@@ -378,8 +411,12 @@ class Newton:
         """max |value| over the owned entries of each function, in one
         reduction, from the arrays themselves (PETSc caches norms and does
         not see writes through the array)."""
-        largest = np.array([np.abs(f.x.array[:f.function_space.dofmap.index_map.size_local])
-                            .max(initial=0.0) for f in functions])
+        largest = np.array(
+            [
+                np.abs(f.x.array[: f.function_space.dofmap.index_map.size_local]).max(initial=0.0)
+                for f in functions
+            ]
+        )
         self.comm.Allreduce(MPI.IN_PLACE, largest, op=MPI.MAX)
         return largest
 
@@ -399,8 +436,11 @@ class Newton:
         from its ends (bisection past a refusal)."""
         low, low_slope, high, s = 0.0, slope, None, 1.0  # the minimum: past low, short of high
         for _ in range(self.SEARCH_TRIALS):
-            along = (self.b.dot(self.du.vector)
-                     if self._step(start, s, 2.0 ** -self.refusals_allowed) else None)
+            along = (
+                self.b.dot(self.du.vector)
+                if self._step(start, s, 2.0**-self.refusals_allowed)
+                else None
+            )
             if along is not None and abs(along) <= slope / 4:
                 return
             if along is not None and along > 0:
@@ -435,15 +475,17 @@ class Newton:
             slope = None if iteration == 1 or converged else self.b.dot(du.vector)
             if slope is None or not slope > 0:
                 s = 1.0
-                while not self._step(start, s, 2.0 ** -self.refusals_allowed):
+                while not self._step(start, s, 2.0**-self.refusals_allowed):
                     s /= 2
                 if converged:
                     return iteration
             else:
                 self._search(start, slope)
         correction, size = self._largest(du, u)
-        raise NotConverged(f"Newton did not converge in {self.max_iterations} iterations "
-                           f"(last correction {correction:.3e} against {size:.3e})")
+        raise NotConverged(
+            f"Newton did not converge in {self.max_iterations} iterations "
+            f"(last correction {correction:.3e} against {size:.3e})"
+        )
 
 
 def gather_dofs(function):

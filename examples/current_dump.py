@@ -66,6 +66,7 @@ import sys
 from pathlib import Path
 
 import matplotlib
+
 matplotlib.use("Agg")
 import matplotlib.pyplot as plt
 import numpy as np
@@ -79,35 +80,45 @@ from common import QuadraturePoints, Newton, Run, gather_dofs, gauss_rule, globa
 sys.path.append(str(Path(__file__).resolve().parents[1]))  # the repository, for validation/
 from validation.reference import AL6061_SPECIFIC_HEAT, log_polynomial_fit  # noqa: E402
 
-WIDTH, HEIGHT = 0.020, 0.005          # m, the cross-section; the bottom face is y = 0
-T_START = 77.0                        # K, and the cooled face's temperature
-DENSITY = 2700.0                      # kg/m^3, aluminium
-LORENZ = 2.44e-8                      # W Ohm / K^2
-J0 = 1.1e9                            # A/m^2 at t = 0: the hot spot reaches about 250 K
-TAU = 0.05                            # s, the dump's time constant
-END_TIME = 3 * TAU                    # s: 99.75 % of the integral of J^2 lies before it
+WIDTH, HEIGHT = 0.020, 0.005  # m, the cross-section; the bottom face is y = 0
+T_START = 77.0  # K, and the cooled face's temperature
+DENSITY = 2700.0  # kg/m^3, aluminium
+LORENZ = 2.44e-8  # W Ohm / K^2
+J0 = 1.1e9  # A/m^2 at t = 0: the hot spot reaches about 250 K
+TAU = 0.05  # s, the dump's time constant
+END_TIME = 3 * TAU  # s: 99.75 % of the integral of J^2 lies before it
 MAP_FRACTIONS = (0.1, 0.25, 0.5, 0.75)  # of END_TIME, the temperature maps of the cooled case
-STEP_OF_T = 1e-6                      # relative step of the finite difference for drho/dT
-PIECES = 1000                         # of the range of T, for the integrals of the checks
+STEP_OF_T = 1e-6  # relative step of the finite difference for drho/dT
+PIECES = 1000  # of the range of T, for the integrals of the checks
 
 
 def add_options(parser):
-    parser.add_argument("--J0", type=float, default=J0,
-                        help=f"current density at t = 0 in A/m^2 (default {J0:g}; "
-                             "above about 1.19e9 the conductor passes 300 K)")
-    parser.add_argument("--steps", type=int,
-                        help="time steps (default 200 at small size, 1600 at full); below "
-                             "about 15 a step is so long that its Joule heat grows faster "
-                             "with T than the heat it stores, and Newton heads the wrong way")
-    parser.add_argument("--no-capacity-slope", action="store_true",
-                        help="leave Pellucer's term dC/dT (T - T_old)/dt out of the Jacobian")
+    parser.add_argument(
+        "--J0",
+        type=float,
+        default=J0,
+        help=f"current density at t = 0 in A/m^2 (default {J0:g}; "
+        "above about 1.19e9 the conductor passes 300 K)",
+    )
+    parser.add_argument(
+        "--steps",
+        type=int,
+        help="time steps (default 200 at small size, 1600 at full); below "
+        "about 15 a step is so long that its Joule heat grows faster "
+        "with T than the heat it stores, and Newton heads the wrong way",
+    )
+    parser.add_argument(
+        "--no-capacity-slope",
+        action="store_true",
+        help="leave Pellucer's term dC/dT (T - T_old)/dt out of the Jacobian",
+    )
 
 
 run = Run("current_dump", __doc__.splitlines()[0], add_options)
 Wembrel, Pellucer = run.timed(materials.Wembrel), run.timed(materials.Pellucer)
 CELLS_X = 40 if not run.full else 160
 STEPS = run.options.steps or (200 if not run.full else 1600)
-DT = END_TIME / STEPS                 # s
+DT = END_TIME / STEPS  # s
 current_density = run.options.J0
 
 
@@ -148,8 +159,9 @@ points = QuadraturePoints(domain, degree=2)
 dx = points.dx
 
 T, T_old = fem.Function(V, name="T"), fem.Function(V)
-C, dC_dT, rho, drho_dT, k, dk_dT = (points.function(n) for n in
-                                    ("C", "dC_dT", "rho", "drho_dT", "k", "dk_dT"))
+C, dC_dT, rho, drho_dT, k, dk_dT = (
+    points.function(n) for n in ("C", "dC_dT", "rho", "drho_dT", "k", "dk_dT")
+)
 J_squared = fem.Constant(domain, 0.0)
 dt = fem.Constant(domain, DT)
 v, dT = ufl.TestFunction(V), ufl.TrialFunction(V)
@@ -157,14 +169,18 @@ v, dT = ufl.TestFunction(V), ufl.TrialFunction(V)
 
 def heat_equation(v):
     """The residual F(T; v)."""
-    return (C * (T - T_old) / dt * v + k * ufl.inner(ufl.grad(T), ufl.grad(v))
-            - rho * J_squared * v) * dx
+    return (
+        C * (T - T_old) / dt * v + k * ufl.inner(ufl.grad(T), ufl.grad(v)) - rho * J_squared * v
+    ) * dx
 
 
 capacity = C if run.options.no_capacity_slope else C + dC_dT * (T - T_old)
-jacobian = (capacity / dt * dT * v + k * ufl.inner(ufl.grad(dT), ufl.grad(v))
-            + dk_dT * dT * ufl.inner(ufl.grad(T), ufl.grad(v))
-            - drho_dT * J_squared * dT * v) * dx
+jacobian = (
+    capacity / dt * dT * v
+    + k * ufl.inner(ufl.grad(dT), ufl.grad(v))
+    + dk_dT * dT * ufl.inner(ufl.grad(T), ufl.grad(v))
+    - drho_dT * J_squared * dT * v
+) * dx
 
 
 def properties(T):
@@ -175,9 +191,14 @@ def properties(T):
     h = STEP_OF_T * T_q
     rho_both = Wembrel(np.stack([T_q, T_q + h]))
     k_both = LORENZ * np.stack([T_q, T_q + h]) / rho_both
-    return [(C, heat_capacity(T_q)), (dC_dT, Pellucer(T_q, DENSITY)),
-            (rho, rho_both[0]), (drho_dT, (rho_both[1] - rho_both[0]) / h),
-            (k, k_both[0]), (dk_dT, (k_both[1] - k_both[0]) / h)]
+    return [
+        (C, heat_capacity(T_q)),
+        (dC_dT, Pellucer(T_q, DENSITY)),
+        (rho, rho_both[0]),
+        (drho_dT, (rho_both[1] - rho_both[0]) / h),
+        (k, k_both[0]),
+        (dk_dT, (k_both[1] - k_both[0]) / h),
+    ]
 
 
 bottom = fem.locate_dofs_geometrical(V, lambda x: np.isclose(x[1], 0.0))
@@ -201,7 +222,7 @@ def dump(case, newton, maps=None):
     hot_spot, iterations, deposited, conducted = [T_START], 0, 0.0, 0.0
     for step in range(1, STEPS + 1):
         T_old.x.array[:] = T.x.array
-        J_squared.value = (current_density * np.exp(-times[step] / TAU))**2
+        J_squared.value = (current_density * np.exp(-times[step] / TAU)) ** 2
         with run.stopping_on_refusal(f"in the step to t = {times[step] * 1e3:g} ms, {case}"):
             iterations += newton.solve()
         deposited += DT * global_sum(run.comm, fem.assemble_scalar(joule_heat))
@@ -211,20 +232,25 @@ def dump(case, newton, maps=None):
             maps[times[step]] = gather_dofs(T)
     points.store(enthalpy, integral(heat_capacity, points.values(T)))
     stored = global_sum(run.comm, fem.assemble_scalar(total_enthalpy))
-    run.say(f"{case}: hot spot {hot_spot[-1]:.4f} K at {END_TIME * 1e3:g} ms, highest "
-            f"{max(hot_spot):.4f} K; {iterations / STEPS:.2f} Newton iterations per step; "
-            f"Joule heat {deposited:.6g} J/m, enthalpy rise {stored:.6g} J/m, conducted out "
-            f"{conducted:.6g} J/m (per metre of length)")
+    run.say(
+        f"{case}: hot spot {hot_spot[-1]:.4f} K at {END_TIME * 1e3:g} ms, highest "
+        f"{max(hot_spot):.4f} K; {iterations / STEPS:.2f} Newton iterations per step; "
+        f"Joule heat {deposited:.6g} J/m, enthalpy rise {stored:.6g} J/m, conducted out "
+        f"{conducted:.6g} J/m (per metre of length)"
+    )
     return hot_spot, deposited, stored, conducted
 
 
-run.say(f"{run.size}: {CELLS_X} x {CELLS_X // 4} cells, {STEPS} steps of {DT * 1e3:g} ms, "
-        f"J0 = {current_density:g} A/m^2, tau = {TAU * 1e3:g} ms, "
-        f"{'without' if run.options.no_capacity_slope else 'with'} dC/dT in the Jacobian, "
-        f"{run.comm.size} process(es)")
+run.say(
+    f"{run.size}: {CELLS_X} x {CELLS_X // 4} cells, {STEPS} steps of {DT * 1e3:g} ms, "
+    f"J0 = {current_density:g} A/m^2, tau = {TAU * 1e3:g} ms, "
+    f"{'without' if run.options.no_capacity_slope else 'with'} dC/dT in the Jacobian, "
+    f"{run.comm.size} process(es)"
+)
 insulated = Newton(heat_equation(v), jacobian, T, [], points, properties)
-cooled = Newton(heat_equation(v), jacobian, T, [fem.dirichletbc(T_START, bottom, V)], points,
-                properties)
+cooled = Newton(
+    heat_equation(v), jacobian, T, [fem.dirichletbc(T_START, bottom, V)], points, properties
+)
 maps = {}
 with run.solving():
     hot_spot = {"adiabatic": dump("adiabatic", insulated)[0]}
@@ -232,20 +258,36 @@ with run.solving():
     adiabatic = adiabatic_temperature(heating_integral(times))
 
 rise = adiabatic[-1] - T_START
-run.check(f"adiabatic: T_ad {adiabatic[-1]:.4f} K from the heating integral; "
-          f"|hot spot - T_ad| / (T_ad - {T_START:g} K) =",
-          abs(hot_spot["adiabatic"][-1] - adiabatic[-1]) / rise, 0.005)
+run.check(
+    f"adiabatic: T_ad {adiabatic[-1]:.4f} K from the heating integral; "
+    f"|hot spot - T_ad| / (T_ad - {T_START:g} K) =",
+    abs(hot_spot["adiabatic"][-1] - adiabatic[-1]) / rise,
+    0.005,
+)
 imbalance = abs(deposited - stored - conducted) / deposited
 
 if run.root:
-    run.write_csv("current_dump_hot_spot.csv", {
-        "t_s": times, "T_adiabatic_integral_K": adiabatic,
-        "T_hot_spot_adiabatic_K": hot_spot["adiabatic"], "T_hot_spot_cooled_K": hot_spot["cooled"]})
-    run.save_temperature_maps("current_dump_maps", maps, T_START, max(hot_spot["cooled"]),
-                              size=(6, 1.4), x_label="x (mm); the face y = 0 is held at 77 K")
+    run.write_csv(
+        "current_dump_hot_spot.csv",
+        {
+            "t_s": times,
+            "T_adiabatic_integral_K": adiabatic,
+            "T_hot_spot_adiabatic_K": hot_spot["adiabatic"],
+            "T_hot_spot_cooled_K": hot_spot["cooled"],
+        },
+    )
+    run.save_temperature_maps(
+        "current_dump_maps",
+        maps,
+        T_START,
+        max(hot_spot["cooled"]),
+        size=(6, 1.4),
+        x_label="x (mm); the face y = 0 is held at 77 K",
+    )
     figure, axis = plt.subplots(figsize=(6, 4), constrained_layout=True)
-    axis.plot(times * 1e3, adiabatic, color="black", lw=3, alpha=0.3,
-              label="adiabatic heating integral")
+    axis.plot(
+        times * 1e3, adiabatic, color="black", lw=3, alpha=0.3, label="adiabatic heating integral"
+    )
     axis.plot(times * 1e3, hot_spot["adiabatic"], label="hot spot, adiabatic")
     axis.plot(times * 1e3, hot_spot["cooled"], label="hot spot, bottom face at 77 K")
     axis.set_xlabel("t (ms)")

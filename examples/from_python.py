@@ -23,14 +23,20 @@ except materials.EvalError as error:
     print(f"{error.message} at point {error.index}: {error.inputs}; computed {error.values}")
 
 # Three cells of the vector hysteresis model under an alternating field.
-model = materials.VectorHysteresis(weight=[0.2, 0.2, 0.1], chi=[0, 200, 500],
-                                   hc_max=[0, 50, 20], tau_c=[0, 0.05, 0.2],
-                                   tau=[0.01, 0.01, 0.02], dt=0.05, cell_fraction=0.5)
+model = materials.VectorHysteresis(
+    weight=[0.2, 0.2, 0.1],
+    chi=[0, 200, 500],
+    hc_max=[0, 50, 20],
+    tau_c=[0, 0.05, 0.2],
+    tau=[0.01, 0.01, 0.02],
+    dt=0.05,
+    cell_fraction=0.5,
+)
 h = 1000 * np.sin(2 * np.pi * np.arange(1, 401) / 200)  # A/m: two periods of 10 s
 B = []
 for hx in h:
     flux, permeability = model.evaluate([hx, 0, 0])  # solve with them, then
-    model.accept([hx, 0, 0])                         # advance the history
+    model.accept([hx, 0, 0])  # advance the history
     B.append(flux[0])
 
 figure, (left, right) = plt.subplots(1, 2, figsize=(10, 4), constrained_layout=True)

@@ -14,6 +14,7 @@ B along a radius through the iron must be Tamsery(I/(2 pi r)); within 1 %, at
 a current that puts the iron at its knee and at one that drives it deep into
 saturation (H above 1e5 A/m throughout the ring)."""
 import matplotlib
+
 matplotlib.use("Agg")
 import matplotlib.pyplot as plt
 import numpy as np
@@ -27,21 +28,23 @@ run = Run("iron_ring", __doc__.splitlines()[0])
 Tamsery = run.timed(materials.Tamsery)
 
 R_CONDUCTOR, R_INNER, R_OUTER, R_AIR = 0.010, 0.040, 0.060, 0.150  # m
-CONDUCTOR, IRON, AIR = 1, 2, 3           # cell tags
+CONDUCTOR, IRON, AIR = 1, 2, 3  # cell tags
 CURRENTS = {"knee": 150.0, "saturation": 40e3}  # A: H about 500 A/m, above 1e5 A/m
 CELL_SIZE = 0.0025 if not run.full else 0.0008  # m, in the conductor and the ring
-SAMPLES = 60                             # points along the radius through the ring
-SAMPLE_ANGLE = 0.3                       # rad, off the axes
-INVERSION_RTOL = 1e-13                   # |B(H) - B| against B, to end the inversion
-STEP_OF_H = 1e-7                         # relative step of the finite difference for dB/dH
+SAMPLES = 60  # points along the radius through the ring
+SAMPLE_ANGLE = 0.3  # rad, off the axes
+INVERSION_RTOL = 1e-13  # |B(H) - B| against B, to end the inversion
+STEP_OF_H = 1e-7  # relative step of the finite difference for dB/dH
 
 
 def make_mesh():
     """The conductor, the air gap, the ring and the outer air; fine up to the
     ring's outer radius, coarser towards the outer air."""
     return concentric_mesh(
-        run.comm, [(R_CONDUCTOR, CONDUCTOR), (R_INNER, AIR), (R_OUTER, IRON), (R_AIR, AIR)],
-        lambda r: CELL_SIZE * max(1.0, 1 + (r - R_OUTER) / 0.01))
+        run.comm,
+        [(R_CONDUCTOR, CONDUCTOR), (R_INNER, AIR), (R_OUTER, IRON), (R_AIR, AIR)],
+        lambda r: CELL_SIZE * max(1.0, 1 + (r - R_OUTER) / 0.01),
+    )
 
 
 def invert_curve(B, H):
@@ -85,10 +88,11 @@ current_density = fem.Function(source_space)
 conductor_dofs = source_space.dofmap.list.array[cell_tags.indices[cell_tags.values == CONDUCTOR]]
 v, dA = ufl.TestFunction(V), ufl.TrialFunction(V)
 residual = (nu * ufl.inner(ufl.grad(A), ufl.grad(v)) - current_density * v) * dx
-jacobian = (nu * ufl.inner(ufl.grad(dA), ufl.grad(v))
-            + dnu * ufl.inner(ufl.grad(A), ufl.grad(dA)) * ufl.inner(ufl.grad(A), ufl.grad(v))) * dx
-boundary = fem.locate_dofs_geometrical(
-    V, lambda x: np.hypot(x[0], x[1]) > R_AIR - 1e-3 * CELL_SIZE)
+jacobian = (
+    nu * ufl.inner(ufl.grad(dA), ufl.grad(v))
+    + dnu * ufl.inner(ufl.grad(A), ufl.grad(dA)) * ufl.inner(ufl.grad(A), ufl.grad(v))
+) * dx
+boundary = fem.locate_dofs_geometrical(V, lambda x: np.hypot(x[0], x[1]) > R_AIR - 1e-3 * CELL_SIZE)
 bcs = [fem.dirichletbc(0.0, boundary, V)]
 flux_density = ufl.sqrt(ufl.inner(ufl.grad(A), ufl.grad(A)))
 H_iron = np.zeros(np.count_nonzero(iron_points))  # warm start of the inversion
@@ -109,8 +113,10 @@ def properties(A):
 
 
 newton = Newton(residual, jacobian, A, bcs, points, properties)
-run.say(f"{run.size}: {run.comm.allreduce(len(points.cells))} curved cells, "
-        f"{V.dofmap.index_map.size_global} unknowns, {run.comm.size} process(es)")
+run.say(
+    f"{run.size}: {run.comm.allreduce(len(points.cells))} curved cells, "
+    f"{V.dofmap.index_map.size_global} unknowns, {run.comm.size} process(es)"
+)
 angle = np.array([np.cos(SAMPLE_ANGLE), np.sin(SAMPLE_ANGLE), 0.0])
 radii = R_INNER + (R_OUTER - R_INNER) * (0.01 + 0.98 * np.arange(SAMPLES) / (SAMPLES - 1))
 samples = radii[:, None] * angle
@@ -124,10 +130,13 @@ magnitude_of_B = fem.Expression(flux_density, magnitude_space.element.interpolat
 # the owned cell of each sample on this process
 tree = geometry.BoundingBoxTree(domain, 2)
 colliding = geometry.compute_colliding_cells(
-    domain, geometry.compute_collisions(tree, samples), samples)
+    domain, geometry.compute_collisions(tree, samples), samples
+)
 owned_cells = domain.topology.index_map(2).size_local
-sample_cells = np.array([next((c for c in colliding.links(i) if c < owned_cells), -1)
-                         for i in range(SAMPLES)], dtype=np.int32)
+sample_cells = np.array(
+    [next((c for c in colliding.links(i) if c < owned_cells), -1) for i in range(SAMPLES)],
+    dtype=np.int32,
+)
 mine = sample_cells >= 0
 
 worst, profiles, maps = 0.0, {}, {}
@@ -151,15 +160,18 @@ for case, current in CURRENTS.items():
     profiles[case] = (H_ampere, B_fe, B_ampere)
     magnitude.interpolate(magnitude_of_B)
     maps[case] = gather_dofs(magnitude)
-    run.say(f"I = {current:g} A ({case}): {iterations} Newton iterations, H in the ring "
-            f"{H_ampere.min():.4g} to {H_ampere.max():.4g} A/m, B {B_ampere.min():.4f} to "
-            f"{B_ampere.max():.4f} T, largest deviation {deviation * 100:.3f} %")
+    run.say(
+        f"I = {current:g} A ({case}): {iterations} Newton iterations, H in the ring "
+        f"{H_ampere.min():.4g} to {H_ampere.max():.4g} A/m, B {B_ampere.min():.4f} to "
+        f"{B_ampere.max():.4f} T, largest deviation {deviation * 100:.3f} %"
+    )
 
 if run.root:
     columns = {"r_m": radii}
     for case, (H_ampere, B_fe, B_ampere) in profiles.items():
-        columns.update({f"H_A_per_m_{case}": H_ampere, f"B_fe_T_{case}": B_fe,
-                        f"B_ampere_T_{case}": B_ampere})
+        columns.update(
+            {f"H_A_per_m_{case}": H_ampere, f"B_fe_T_{case}": B_fe, f"B_ampere_T_{case}": B_ampere}
+        )
     run.write_csv("iron_ring_profile.csv", columns)
     figure, axes = plt.subplots(1, 2, figsize=(10, 4), constrained_layout=True)
     for axis, (case, (H_ampere, B_fe, B_ampere)) in zip(axes, profiles.items()):
@@ -185,9 +197,15 @@ if run.root:
         figure.colorbar(shown, ax=axis, label="|B| (T)")
     axes[0].set_ylabel("y (mm)")
     run.save(figure, "iron_ring_map.png")
-    run.write_csv("iron_ring_map.csv", {
-        "x_m": maps["knee"][0][:, 0], "y_m": maps["knee"][0][:, 1],
-        **{f"B_T_{case}": values for case, (_, values) in maps.items()}})
+    run.write_csv(
+        "iron_ring_map.csv",
+        {
+            "x_m": maps["knee"][0][:, 0],
+            "y_m": maps["knee"][0][:, 1],
+            **{f"B_T_{case}": values for case, (_, values) in maps.items()},
+        },
+    )
 
-run.finish("largest |B - Tamsery(I/(2 pi r))| / Tamsery(I/(2 pi r)) along the radius =",
-           worst, 0.01)
+run.finish(
+    "largest |B - Tamsery(I/(2 pi r))| / Tamsery(I/(2 pi r)) along the radius =", worst, 0.01
+)

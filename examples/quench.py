@@ -18,6 +18,7 @@ Check: the energy the heater deposited equals the rise of the bar's enthalpy,
 the integral over the bar of C from 4.2 K to the final temperature (within
 1 %)."""
 import matplotlib
+
 matplotlib.use("Agg")
 import matplotlib.pyplot as plt
 import numpy as np
@@ -28,16 +29,16 @@ from mpi4py import MPI
 import materials
 from common import QuadraturePoints, Newton, Run, gather_dofs, gauss_rule, global_sum
 
-LENGTH, WIDTH = 0.100, 0.010          # m
+LENGTH, WIDTH = 0.100, 0.010  # m
 RRR = 100.0
-T_START = 4.2                         # K
-HEATER_LENGTH = 0.010                 # m, from x = 0, on the upper half (y > WIDTH/2)
-HEATER_POWER = 2e10                   # W/m^3
-HEATER_TIME = 5e-3                    # s
-END_TIME = 20e-3                      # s
+T_START = 4.2  # K
+HEATER_LENGTH = 0.010  # m, from x = 0, on the upper half (y > WIDTH/2)
+HEATER_POWER = 2e10  # W/m^3
+HEATER_TIME = 5e-3  # s
+END_TIME = 20e-3  # s
 MAP_TIMES = (1e-3, 5e-3, 10e-3, 20e-3)  # s, the temperature maps
 SIZES = {"small": (100, 100), "full": (400, 400)}  # cells along the bar, time steps
-STEP_OF_T = 1e-6                      # relative step of the finite difference for dk/dT
+STEP_OF_T = 1e-6  # relative step of the finite difference for dk/dT
 
 
 def enthalpy_rise(Mirrobane, T0, T1, pieces=1):
@@ -57,20 +58,23 @@ class Bar:
 
     def __init__(self, comm, size):
         self.cells_x, self.steps = SIZES[size]
-        self.dt = END_TIME / self.steps   # s
-        self.mesh = dmesh.create_rectangle(comm, [[0, 0], [LENGTH, WIDTH]],
-                                           [self.cells_x, self.cells_x // 10])
+        self.dt = END_TIME / self.steps  # s
+        self.mesh = dmesh.create_rectangle(
+            comm, [[0, 0], [LENGTH, WIDTH]], [self.cells_x, self.cells_x // 10]
+        )
         self.V = fem.FunctionSpace(self.mesh, ("Lagrange", 1))
         self.points = QuadraturePoints(self.mesh, degree=2)
         self.T = fem.Function(self.V, name="T")
         self.T.x.array[:] = T_START
         x = ufl.SpatialCoordinate(self.mesh)
-        self.heater = ufl.conditional(ufl.And(ufl.lt(x[0], HEATER_LENGTH),
-                                              ufl.gt(x[1], WIDTH / 2)), 1.0, 0.0)
+        self.heater = ufl.conditional(
+            ufl.And(ufl.lt(x[0], HEATER_LENGTH), ufl.gt(x[1], WIDTH / 2)), 1.0, 0.0
+        )
         self.power = fem.Constant(self.mesh, HEATER_POWER)
         self.dt_constant = fem.Constant(self.mesh, self.dt)
-        self.heater_area = global_sum(comm, fem.assemble_scalar(
-            fem.form(self.heater * self.points.dx)))
+        self.heater_area = global_sum(
+            comm, fem.assemble_scalar(fem.form(self.heater * self.points.dx))
+        )
         self.enthalpy = self.points.function("enthalpy")
         self.total_enthalpy = fem.form(self.enthalpy * self.points.dx)
 
@@ -79,8 +83,9 @@ class Bar:
         heat stored per unit volume (J/m^3) over dt, the conduction with
         conductivity k, and the heater's power."""
         T, v, dt = self.T, ufl.TestFunction(self.V), self.dt_constant
-        return (stored / dt * v + k * ufl.inner(ufl.grad(T), ufl.grad(v))
-                - self.power * self.heater * v) * self.points.dx
+        return (
+            stored / dt * v + k * ufl.inner(ufl.grad(T), ufl.grad(v)) - self.power * self.heater * v
+        ) * self.points.dx
 
     def march(self, route, after_step=lambda step, t, iterations: None):
         """Takes every time step: route.solve() (Newton for T, returning its
@@ -116,13 +121,18 @@ class LibraryRoute:
         self.bar, self.Daskelt, self.Mirrobane = bar, Daskelt, Mirrobane
         points, T = bar.points, bar.T
         self.stored, self.C, self.k, self.dk_dT = (
-            points.function(n) for n in ("stored", "C", "k", "dk_dT"))
+            points.function(n) for n in ("stored", "C", "k", "dk_dT")
+        )
         v, dT = ufl.TestFunction(bar.V), ufl.TrialFunction(bar.V)
         dt = bar.dt_constant
-        jacobian = (self.C / dt * dT * v + self.k * ufl.inner(ufl.grad(dT), ufl.grad(v))
-                    + self.dk_dT * dT * ufl.inner(ufl.grad(T), ufl.grad(v))) * points.dx
-        self.newton = Newton(bar.heat_equation(self.stored, self.k), jacobian, T, [], points,
-                             self.properties)
+        jacobian = (
+            self.C / dt * dT * v
+            + self.k * ufl.inner(ufl.grad(dT), ufl.grad(v))
+            + self.dk_dT * dT * ufl.inner(ufl.grad(T), ufl.grad(v))
+        ) * points.dx
+        self.newton = Newton(
+            bar.heat_equation(self.stored, self.k), jacobian, T, [], points, self.properties
+        )
         self.evaluated_at = None  # the temperatures of the last evaluation
         self.accept()
 
@@ -138,8 +148,12 @@ class LibraryRoute:
         h = STEP_OF_T * T_new
         k_both = self.Daskelt(np.stack([T_new, T_new + h]), RRR)
         self.evaluated_at = T_new
-        return [(self.stored, rise), (self.C, C_new), (self.k, k_both[0]),
-                (self.dk_dT, (k_both[1] - k_both[0]) / h)]
+        return [
+            (self.stored, rise),
+            (self.C, C_new),
+            (self.k, k_both[0]),
+            (self.dk_dT, (k_both[1] - k_both[0]) / h),
+        ]
 
     def solve(self):
         return self.newton.solve()
@@ -160,18 +174,24 @@ def main():
         if any(abs(t - shown) < bar.dt / 2 for shown in MAP_TIMES):
             maps[t] = gather_dofs(bar.T)
         if step % (bar.steps // 4) == 0:
-            run.say(f"t = {t * 1e3:5.1f} ms: hot spot {hot_spot[-1]:6.2f} K, "
-                    f"{iterations} Newton iterations so far")
+            run.say(
+                f"t = {t * 1e3:5.1f} ms: hot spot {hot_spot[-1]:6.2f} K, "
+                f"{iterations} Newton iterations so far"
+            )
 
-    run.say(f"{run.size}: {bar.cells_x} x {bar.cells_x // 10} cells, {bar.steps} steps of "
-            f"{bar.dt * 1e3:g} ms, {run.comm.size} process(es)")
+    run.say(
+        f"{run.size}: {bar.cells_x} x {bar.cells_x // 10} cells, {bar.steps} steps of "
+        f"{bar.dt * 1e3:g} ms, {run.comm.size} process(es)"
+    )
     with run.solving():
         _, deposited = bar.march(route, record)
         enthalpy_gain = bar.enthalpy_gain(Mirrobane)
 
     imbalance = abs(enthalpy_gain - deposited) / deposited
-    run.say(f"deposited {deposited:.6g} J/m, enthalpy rise {enthalpy_gain:.6g} J/m "
-            f"(per metre of depth); library refusals in Newton: {route.newton.refusals}")
+    run.say(
+        f"deposited {deposited:.6g} J/m, enthalpy rise {enthalpy_gain:.6g} J/m "
+        f"(per metre of depth); library refusals in Newton: {route.newton.refusals}"
+    )
 
     if run.root:
         times = np.arange(bar.steps + 1) * bar.dt

@@ -62,7 +62,8 @@ std::string point_text(const Loaded& loaded, const std::vector<std::vector<doubl
 
 void add_output_options(CLI::App& command, Common& common) {
   command.add_flag("--csv", common.csv, "Comma-separated output with a header of names");
-  command.add_option("--precision", common.precision, "Significant digits (17 round-trips doubles)")
+  command
+      .add_option("--precision", common.precision, "Significant digits (17 round-trips doubles)")
       ->check(CLI::Range(1, 17));
 }
 
@@ -89,7 +90,7 @@ Loaded load(const std::string& library, const Common& common, const Streams& str
   Loaded loaded{open_library(path, error), {}, nullptr};
   if (!loaded.library) throw Stop{exit_cannot_run, error};
   loaded.function = !common.function.empty() ? common.function
-                    : names_a_file(library)     ? function_from_file(path)
+                    : names_a_file(library)  ? function_from_file(path)
                                              : library;
   loaded.entry = find_entry(loaded.function);
   return loaded;

@@ -40,7 +40,7 @@ struct Common {
   std::string lib_dir;
   std::string lib_dir_given_as;  // "--lib-dir DIR" or "MATERIALS_LIB_DIR=DIR"
   bool verbose = false;          // say which file was loaded
-  std::string function;  // the host function name when it is not the file's
+  std::string function;          // the host function name when it is not the file's
   std::vector<std::pair<std::string, double>> settings;  // --set name=value
   bool csv = false;
   int precision = 10;

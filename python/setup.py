@@ -46,17 +46,28 @@ class BuildWithLibraries(build_py):
     def build_libraries(self, names):
         cmake = os.environ.get("CMAKE", "cmake")
         if shutil.which(cmake) is None:
-            sys.exit("building the material libraries needs CMake and a C++ compiler: "
-                     "apt-get install cmake g++")
+            sys.exit(
+                "building the material libraries needs CMake and a C++ compiler: "
+                "apt-get install cmake g++"
+            )
         build = Path(self.get_finalized_command("build").build_temp).resolve() / "cmake"
         # Only the libraries and the loops: the host program, tests and
         # benchmarks are not part of the package.
-        subprocess.run([cmake, "-S", str(REPOSITORY), "-B", str(build),
-                        "-DCMAKE_BUILD_TYPE=Release", "-DMATERIAL_BUILD_TESTS=OFF"],
-                       check=True, stdout=subprocess.DEVNULL)
+        subprocess.run(
+            [
+                cmake,
+                "-S",
+                str(REPOSITORY),
+                "-B",
+                str(build),
+                "-DCMAKE_BUILD_TYPE=Release",
+                "-DMATERIAL_BUILD_TESTS=OFF",
+            ],
+            check=True,
+            stdout=subprocess.DEVNULL,
+        )
         jobs = os.environ.get("MATERIALS_BUILD_JOBS", str(os.cpu_count() or 1))
-        subprocess.run([cmake, "--build", str(build), "-j", jobs, "--target", *names],
-                       check=True)
+        subprocess.run([cmake, "--build", str(build), "-j", jobs, "--target", *names], check=True)
         return build / "bin"
 
 

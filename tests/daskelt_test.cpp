@@ -18,9 +18,9 @@ constexpr double inf = std::numeric_limits<double>::infinity();
 double conductivity(double T, double rrr) {
   const double beta = 0.634 / rrr;
   const double w0 = beta / T;
-  const double wi = (std::pow(T, 2.763) * 1.754e-8) /
-                    (std::exp(-std::pow(70.0 / T, 1.756)) * (std::pow(T, 2.598) * 1.932908e-5) +
-                     1.0);
+  const double wi =
+      (std::pow(T, 2.763) * 1.754e-8) /
+      (std::exp(-std::pow(70.0 / T, 1.756)) * (std::pow(T, 2.598) * 1.932908e-5) + 1.0);
   const double gamma = 0.838 / std::pow(beta / 0.0003, 0.1661);
   const double s = wi + w0;
   return 1.0 / ((gamma * (wi * w0)) / s + s);
@@ -41,12 +41,12 @@ TEST_F(Daskelt, ReferenceValues) {
   // Published to seven significant digits, RRR = 100; tolerance half a unit
   // of the last digit given.
   expect_reference_rows(library, {
-      {{4, 100, 1, 1}, 630.4312, 8e-8},
-      {{10, 100, 1, 1}, 1540.326, 3.3e-7},
-      {{20, 100, 1, 1}, 2412.011, 2.1e-7},
-      {{77, 100, 1, 1}, 542.1782, 9.3e-8},
-      {{300, 100, 1, 1}, 400.8598, 1.3e-7},
-  });
+                                     {{4, 100, 1, 1}, 630.4312, 8e-8},
+                                     {{10, 100, 1, 1}, 1540.326, 3.3e-7},
+                                     {{20, 100, 1, 1}, 2412.011, 2.1e-7},
+                                     {{77, 100, 1, 1}, 542.1782, 9.3e-8},
+                                     {{300, 100, 1, 1}, 400.8598, 1.3e-7},
+                                 });
 }
 
 TEST_F(Daskelt, EveryRoundingAsTheFitIsWritten) {

@@ -52,16 +52,26 @@ Columns random_points(decltype(&j_threshold) threshold, size_t count) {
     const double jth = threshold(rho, jc, n, ec);
     double scale = 0;
     switch (i / 3 % 6) {
-      case 0: scale = uniform(0.01, 1.0) * jth / length; break;  // power law
-      case 1: scale = uniform(1.0, 30.0) * jth / length; break;  // linear law
-      case 2:  // exactly at the threshold: sqrt(jth * jth) is jth
+      case 0:
+        scale = uniform(0.01, 1.0) * jth / length;
+        break;  // power law
+      case 1:
+        scale = uniform(1.0, 30.0) * jth / length;
+        break;  // linear law
+      case 2:   // exactly at the threshold: sqrt(jth * jth) is jth
         u[0] = u[1] = u[2] = 0;
         u[i / 18 % 3] = uniform(-1, 1) < 0 ? -1 : 1;
         scale = jth;
         break;
-      case 3: scale = 0; break;  // J = 0
-      case 4: rho = 0, scale = uniform(0.1, 10) * jc / length; break;
-      case 5: rho = 0, scale = 0; break;  // 0/0: NaN
+      case 3:
+        scale = 0;
+        break;  // J = 0
+      case 4:
+        rho = 0, scale = uniform(0.1, 10) * jc / length;
+        break;
+      case 5:
+        rho = 0, scale = 0;
+        break;  // 0/0: NaN
     }
     const double row[] = {index, scale * u[0], scale * u[1], scale * u[2], rho, jc, n, ec};
     for (size_t k = 0; k < 8; ++k) p[k].push_back(row[k]);

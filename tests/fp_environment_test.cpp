@@ -41,17 +41,17 @@ const std::vector<HostileRow>& all_rows() {
       // j, jrev_prev, jplay_prev, j_width, tau, dt
       {"Orvandel",
        {{5, 0, 1, 2, 1, 1},
-        {0.1, 0.3, 0.2, 0.05, 3, 7},           // rounds differently upward
-        {1, 0, 1, -1, 1, 1},                   // negative width: 0/0
-        {5, 0, 1, 2, 0, 0},                    // tau + dt = 0: 0/0
-        {5, 0, 1, 2, 1, -1},                   // tau + dt = 0 the other way: 1/0
-        {denormal, 0, 0, 0, 1, 1},             // denormal in and out
-        {1e308, -1e308, 0, 0, 1, 1}}},         // overflow
+        {0.1, 0.3, 0.2, 0.05, 3, 7},    // rounds differently upward
+        {1, 0, 1, -1, 1, 1},            // negative width: 0/0
+        {5, 0, 1, 2, 0, 0},             // tau + dt = 0: 0/0
+        {5, 0, 1, 2, 1, -1},            // tau + dt = 0 the other way: 1/0
+        {denormal, 0, 0, 0, 1, 1},      // denormal in and out
+        {1e308, -1e308, 0, 0, 1, 1}}},  // overflow
       // H; three more, never read
       {"Tamsery",
        {{1000, 0, 0, 0},
         {1234.5, 0, 0, 0},
-        {denormal, 0, 0, 0},                   // denormal in and out
+        {denormal, 0, 0, 0},  // denormal in and out
         {smallest, 0, 0, 0},
         {-denormal, 0, 0, 0},
         {1e308, 0, 0, 0},
@@ -61,8 +61,8 @@ const std::vector<HostileRow>& all_rows() {
       {"Quenrow",
        {{0, 0.25, 0, 0, 1, 1, 2, 1},
         {0, 0.3, 0.1, 0.2, 1e-6, 1e4, 15, 1e-4},
-        {0, 0.25, 0, 0, 1, 1, 1, 1},           // n = 1: 1/0 in the exponents
-        {0, 0, 0, 0, 0, 1, 2, 1},              // rho = 0, J = 0: 0/0
+        {0, 0.25, 0, 0, 1, 1, 1, 1},  // n = 1: 1/0 in the exponents
+        {0, 0, 0, 0, 0, 1, 2, 1},     // rho = 0, J = 0: 0/0
         {1, denormal, denormal, 0, 1, 1, 2, 1},
         {2, 1e200, 1e200, 1e200, 1, 1, 2, 1},  // the squares overflow
         {nan, 1, 0, 0, 1, 1, 2, 1},            // invalid conversion
@@ -71,21 +71,25 @@ const std::vector<HostileRow>& all_rows() {
       {"Daskelt",
        {{77, 100, 1, 1},
         {4.2, 50, 1, 1},
-        {0, 100, 1, 1},                        // 1/0, then inf * 0
-        {77, 0, 1, 1},                         // RRR = 0
-        {77, 100, 1, 0},                       // divisor 0
-        {77, 100, denormal, 1},                // denormal result
+        {0, 100, 1, 1},          // 1/0, then inf * 0
+        {77, 0, 1, 1},           // RRR = 0
+        {77, 100, 1, 0},         // divisor 0
+        {77, 100, denormal, 1},  // denormal result
         {1e-300, 100, 1, 1},
-        {77, 100, 1e308, 1e-10}}},             // overflow
-      {"Mirrobane",
-       {{0}, {-0.0}, {1e-80}, {smallest}, {4.2}, {77}, {300}, {1000}, {1e306}, {-1}}},
+        {77, 100, 1e308, 1e-10}}},  // overflow
+      {"Mirrobane", {{0}, {-0.0}, {1e-80}, {smallest}, {4.2}, {77}, {300}, {1000}, {1e306}, {-1}}},
       // T, factor
       {"Pellucer",
-       {{4, 1}, {300, 1}, {77, smallest}, {50, denormal}, {10, -0.0}, {300, 1e308},
-        {3.9, 1}, {nan, 1}}},
+       {{4, 1},
+        {300, 1},
+        {77, smallest},
+        {50, denormal},
+        {10, -0.0},
+        {300, 1e308},
+        {3.9, 1},
+        {nan, 1}}},
       {"Wembrel",
-       {{0}, {-0.0}, {0.001}, {1e-300}, {smallest}, {1}, {77}, {293.15}, {1400}, {-1},
-        {2000}}},
+       {{0}, {-0.0}, {0.001}, {1e-300}, {smallest}, {1}, {77}, {293.15}, {1400}, {-1}, {2000}}},
   };
   return rows;
 }
@@ -130,8 +134,8 @@ struct HostSetting {
 
 const HostSetting host_settings[] = {
     {"every trap unmasked", host_flags},
-    {"flush-to-zero and denormals-are-zero", all_masked | flush_to_zero | denormals_are_zero |
-                                                 host_flags},
+    {"flush-to-zero and denormals-are-zero",
+     all_masked | flush_to_zero | denormals_are_zero | host_flags},
     {"rounding upward", all_masked | round_up | host_flags},
     {"rounding downward", all_masked | round_down | host_flags},
     {"rounding toward zero", all_masked | round_to_zero},
@@ -231,9 +235,8 @@ TEST_P(FpEnvironment, EnabledTrapsDoNotFire) {
     double output = 0;
     std::feclearexcept(FE_ALL_EXCEPT);
     feenableexcept(traps);
-    const int32_t status = library.eval(library.name().c_str(),
-                                        static_cast<int32_t>(point.size()), inputs.data(), 1,
-                                        &output);
+    const int32_t status = library.eval(library.name().c_str(), static_cast<int32_t>(point.size()),
+                                        inputs.data(), 1, &output);
     const int enabled = fegetexcept();
     const int raised = std::fetestexcept(FE_ALL_EXCEPT);
     fedisableexcept(traps);
@@ -245,7 +248,8 @@ TEST_P(FpEnvironment, EnabledTrapsDoNotFire) {
 
 #endif
 
-INSTANTIATE_TEST_SUITE_P(, FpEnvironment, ::testing::ValuesIn(testing_support::built_rows(all_rows())),
+INSTANTIATE_TEST_SUITE_P(, FpEnvironment,
+                         ::testing::ValuesIn(testing_support::built_rows(all_rows())),
                          [](const auto& p) { return std::string(p.param.library); });
 
 }  // namespace

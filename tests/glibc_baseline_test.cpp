@@ -40,9 +40,8 @@ struct Sweep {
 
 // J in A/m^2 on both sides of the threshold, rho, Jc, n and Ec: Quenrow's
 // arguments after the component index, and those of Orvandel's power law.
-const std::vector<Range> power_law = {{-1e9, 1e9, false}, {-1e9, 1e9, false},
-                                      {-1e9, 1e9, false}, {1e-14, 1e-8, true},
-                                      {1e6, 1e10, true},  {1.1, 40, false},
+const std::vector<Range> power_law = {{-1e9, 1e9, false},  {-1e9, 1e9, false}, {-1e9, 1e9, false},
+                                      {1e-14, 1e-8, true}, {1e6, 1e10, true},  {1.1, 40, false},
                                       {1e-6, 1e-2, true}};
 
 std::vector<Range> with_index(const std::vector<Range>& ranges) {
@@ -53,8 +52,13 @@ std::vector<Range> with_index(const std::vector<Range>& ranges) {
 
 // Each library's arguments: its accepted range and some way beyond.
 const std::vector<Sweep> sweeps = {
-    {"Orvandel", {{-2, 2, false}, {-2, 2, false}, {-2, 2, false}, {0, 1, false},
-                  {0, 1, false}, {1e-3, 1, true}}},
+    {"Orvandel",
+     {{-2, 2, false},
+      {-2, 2, false},
+      {-2, 2, false},
+      {0, 1, false},
+      {0, 1, false},
+      {1e-3, 1, true}}},
     {"Tamsery", {{-5e6, 5e6, false}, {-1, 1, false}, {-1, 1, false}, {-1, 1, false}}},
     {"Quenrow", with_index(power_law)},
     {"Daskelt", {{0.01, 2000, true}, {1, 5000, true}, {-10, 10, false}, {-10, 10, false}}},

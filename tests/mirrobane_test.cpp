@@ -18,8 +18,8 @@ constexpr double inf = std::numeric_limits<double>::infinity();
 struct Quartic {
   double upper_K, a4, a3, a2, a1, a0;
   double at(double T) const {
-    return a0 + (((a4 * std::pow(T, 4.0) + a3 * std::pow(T, 3.0)) + a2 * std::pow(T, 2.0)) +
-                 a1 * T);
+    return a0 +
+           (((a4 * std::pow(T, 4.0) + a3 * std::pow(T, 3.0)) + a2 * std::pow(T, 2.0)) + a1 * T);
   }
 };
 const Quartic rows[] = {
@@ -39,22 +39,22 @@ class Mirrobane : public ::testing::Test {
 
 TEST_F(Mirrobane, ReferenceValues) {
   expect_reference_rows(library, {
-      // Published values of the fit, ten significant digits.
-      {{0}, 2.5631, ten_digits},
-      {{4.2}, 918.9507243, ten_digits},
-      {{20}, 69143.7, ten_digits},
-      {{77}, 1762376.726, ten_digits},
-      {{300}, 3452700, ten_digits},
-      {{400}, 3557920, ten_digits},
-      {{1000}, 4153652.165, ten_digits},
-      // Each breakpoint belongs to the row below it.
-      {{9.441}, 6613.287252, ten_digits},
-      {{123.34}, 2619049.965, ten_digits},
-      {{306.12}, 3457857.675, ten_digits},
-      {{498.15}, 3645830.15, ten_digits},
-      // Signed zero is not negative.
-      {{-0.0}, 2.5631, 0},
-  });
+                                     // Published values of the fit, ten significant digits.
+                                     {{0}, 2.5631, ten_digits},
+                                     {{4.2}, 918.9507243, ten_digits},
+                                     {{20}, 69143.7, ten_digits},
+                                     {{77}, 1762376.726, ten_digits},
+                                     {{300}, 3452700, ten_digits},
+                                     {{400}, 3557920, ten_digits},
+                                     {{1000}, 4153652.165, ten_digits},
+                                     // Each breakpoint belongs to the row below it.
+                                     {{9.441}, 6613.287252, ten_digits},
+                                     {{123.34}, 2619049.965, ten_digits},
+                                     {{306.12}, 3457857.675, ten_digits},
+                                     {{498.15}, 3645830.15, ten_digits},
+                                     // Signed zero is not negative.
+                                     {{-0.0}, 2.5631, 0},
+                                 });
 }
 
 TEST_F(Mirrobane, EveryBreakpointAndItsNeighboursTakeTheIntendedRow) {
@@ -64,10 +64,10 @@ TEST_F(Mirrobane, EveryBreakpointAndItsNeighboursTakeTheIntendedRow) {
     const double above = std::nextafter(at, inf);
     const double expected_above = k + 1 < std::size(rows) ? rows[k + 1].at(above) : tail(above);
     expect_reference_rows(library, {
-        {{below}, rows[k].at(below), 0},
-        {{at}, rows[k].at(at), 0},
-        {{above}, expected_above, 0},
-    });
+                                       {{below}, rows[k].at(below), 0},
+                                       {{at}, rows[k].at(at), 0},
+                                       {{above}, expected_above, 0},
+                                   });
   }
   // The rows really differ at a breakpoint, so the side is observable.
   EXPECT_NE(rows[0].at(9.441), rows[1].at(9.441));

@@ -7,7 +7,7 @@
 
 static int failures = 0;
 
-static void expect(int ok, const char *what) {
+static void expect(int ok, const char* what) {
   if (!ok) {
     fprintf(stderr, "FAILED: %s\n", what);
     ++failures;

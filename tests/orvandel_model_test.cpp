@@ -23,11 +23,11 @@ constexpr double pi = 3.141592653589793;
 
 // The fourteen functions, typed from the public header.
 struct Model {
-#define ORVANDEL_MODEL_FUNCTIONS(X)                                                       \
-  X(G)                                                                                    \
-  X(dG_dj)                                                                                \
-  X(j_rev) X(djrev_dj) X(Urec) X(dUrec_dh) X(hrev_k) X(dHrev_k_dH) X(h_coupling) X(bhyst) \
-      X(dbhyst_dh) X(j_threshold) X(e_joule) X(de_joule_dj)
+  // clang-format off
+#define ORVANDEL_MODEL_FUNCTIONS(X) \
+  X(G) X(dG_dj) X(j_rev) X(djrev_dj) X(Urec) X(dUrec_dh) X(hrev_k) X(dHrev_k_dH) \
+  X(h_coupling) X(bhyst) X(dbhyst_dh) X(j_threshold) X(e_joule) X(de_joule_dj)
+  // clang-format on
 #define ORVANDEL_MEMBER(f) decltype(&::f) f = nullptr;
   ORVANDEL_MODEL_FUNCTIONS(ORVANDEL_MEMBER)
   explicit Model(const LoadedLibrary& lib) {
@@ -421,9 +421,8 @@ TEST_F(OrvandelModel, PowerLawWorkedExamples) {
     double jx, E;
     Ten3 dE;  // 2 |J| I + J J^T/|J| below the threshold, rho I from it on
   };
-  for (const Row& r :
-       {Row{0.25, 0.0625, diagonal(0.75, 0.5, 0.5)}, Row{0.5, 0.25, diagonal(1, 1, 1)},
-        Row{1, 0.75, diagonal(1, 1, 1)}}) {
+  for (const Row& r : {Row{0.25, 0.0625, diagonal(0.75, 0.5, 0.5)},
+                       Row{0.5, 0.25, diagonal(1, 1, 1)}, Row{1, 0.75, diagonal(1, 1, 1)}}) {
     EXPECT_LE(gap(model.e_joule(1, 1, 2, 1, {r.jx, 0, 0}), Vec3{r.E, 0, 0}), tol) << r.jx;
     EXPECT_LE(gap(model.de_joule_dj(1, 1, 2, 1, {r.jx, 0, 0}), r.dE), tol) << r.jx;
   }

@@ -17,8 +17,8 @@ const char* const below = "T is negative!";
 const char* const above = "Temperature is above 1400 K - out of range!";
 
 // log10 of the heat capacity in J/(kg K) against L = log10 T; a[k] of L^k.
-constexpr double a[9] = {46.6467, -314.292, 866.662,  -1298.3,  1162.27,
-                         -637.795, 210.351, -38.3094, 2.96344};
+constexpr double a[9] = {46.6467,  -314.292, 866.662,  -1298.3, 1162.27,
+                         -637.795, 210.351,  -38.3094, 2.96344};
 
 // C(T) evaluated by Horner's rule: a different rounding from the library's,
 // and no derivative in sight.
@@ -49,14 +49,14 @@ class Pellucer : public ::testing::Test {
 
 TEST_F(Pellucer, ReferenceValues) {
   expect_reference_rows(library, {
-      {{4, 1}, 0.05796537254, ten_digits},
-      {{10, 1}, 0.2964741545, ten_digits},
-      {{77, 1}, 6.932423513, ten_digits},
-      {{100, 2}, 11.21581828, ten_digits},
-      {{300, 1}, 1.666551849, ten_digits},
-      {{300, 2700}, 4499.689992, ten_digits},
-      {{50, -1}, -7.251739099, ten_digits},
-  });
+                                     {{4, 1}, 0.05796537254, ten_digits},
+                                     {{10, 1}, 0.2964741545, ten_digits},
+                                     {{77, 1}, 6.932423513, ten_digits},
+                                     {{100, 2}, 11.21581828, ten_digits},
+                                     {{300, 1}, 1.666551849, ten_digits},
+                                     {{300, 2700}, 4499.689992, ten_digits},
+                                     {{50, -1}, -7.251739099, ten_digits},
+                                 });
 }
 
 TEST_F(Pellucer, EveryRoundingAsTheFitIsWritten) {
@@ -80,9 +80,9 @@ TEST_F(Pellucer, IsTheDerivativeOfTheHeatCapacity) {
 
 TEST_F(Pellucer, RangeBoundsAreStrictAndTestedInOrder) {
   expect_reference_rows(library, {
-      {{4, 1}, slope_as_written(4, 1), 0},
-      {{300, 1}, slope_as_written(300, 1), 0},
-  });
+                                     {{4, 1}, slope_as_written(4, 1), 0},
+                                     {{300, 1}, slope_as_written(300, 1), 0},
+                                 });
   for (double T : {std::nextafter(4.0, 0.0), 3.0, 0.0, -0.0, -1.0, -inf}) {
     expect_point_failure(library, {T, 1}, below);
   }
@@ -97,9 +97,9 @@ TEST_F(Pellucer, TheFactorScalesTheResult) {
   for (double T : {4.0, 50.0, 300.0}) {
     SCOPED_TRACE(T);
     expect_reference_rows(library, {
-        {{T, 0}, 0, 0},
-        {{T, -3}, -slope_as_written(T, 3), 0},
-    });
+                                       {{T, 0}, 0, 0},
+                                       {{T, -3}, -slope_as_written(T, 3), 0},
+                                   });
     expect_output_failure(library, {T, nan}, nan);
     expect_output_failure(library, {T, inf}, inf);
     expect_output_failure(library, {T, -inf}, -inf);

@@ -44,29 +44,30 @@ class Quenrow : public ::testing::Test {
 };
 
 TEST_F(Quenrow, ReferenceValues) {
-  expect_reference_rows(library, {
-      // Values of the law in 50-digit decimal arithmetic.
-      // Tape below its threshold: |J| = 2.29e8, the power law.
-      {args(0, 2e8, 1e8, -5e7, tape), 1.034928313585e-07, ten_digits},
-      {args(1, 2e8, 1e8, -5e7, tape), 5.174641567924e-08, ten_digits},
-      {args(2, 2e8, 1e8, -5e7, tape), -2.587320783962e-08, ten_digits},
-      // At Jc the power law gives Ec.
-      {args(0, 3e8, 0, 0, tape), 1e-4, ten_digits},
-      // Above: the linear law.
-      {args(0, 4e8, -3e8, 1e8, tape), 1.723513791001e-03, ten_digits},
-      {args(1, 4e8, -3e8, 1e8, tape), -1.292635343251e-03, ten_digits},
-      {args(2, 4e8, -3e8, 1e8, tape), 4.308784477503e-04, ten_digits},
-      {args(1, 1e9, 2e8, 0, tape), 1.430878447750e-03, ten_digits},
-      // n = 3: threshold 1.154700538 A/m^2, |J| = 2.5 above it.
-      {args(0, 1.5, 2, 0, {2, 1, 3, 0.5}), 2.076239569297, ten_digits},
-      {args(1, 1.5, 2, 0, {2, 1, 3, 0.5}), 2.768319425729, ten_digits},
-      // By hand: power law at 0.25, both laws at 0.5, linear law at 1.
-      {args(0, 0.25, 0, 0, unit), 0.0625, ten_digits},
-      {args(1, 0.25, 0, 0, unit), 0, ten_digits},
-      {args(2, 0.25, 0, 0, unit), 0, ten_digits},
-      {args(0, 0.5, 0, 0, unit), 0.25, ten_digits},
-      {args(0, 1, 0, 0, unit), 0.75, ten_digits},
-  });
+  expect_reference_rows(library,
+                        {
+                            // Values of the law in 50-digit decimal arithmetic.
+                            // Tape below its threshold: |J| = 2.29e8, the power law.
+                            {args(0, 2e8, 1e8, -5e7, tape), 1.034928313585e-07, ten_digits},
+                            {args(1, 2e8, 1e8, -5e7, tape), 5.174641567924e-08, ten_digits},
+                            {args(2, 2e8, 1e8, -5e7, tape), -2.587320783962e-08, ten_digits},
+                            // At Jc the power law gives Ec.
+                            {args(0, 3e8, 0, 0, tape), 1e-4, ten_digits},
+                            // Above: the linear law.
+                            {args(0, 4e8, -3e8, 1e8, tape), 1.723513791001e-03, ten_digits},
+                            {args(1, 4e8, -3e8, 1e8, tape), -1.292635343251e-03, ten_digits},
+                            {args(2, 4e8, -3e8, 1e8, tape), 4.308784477503e-04, ten_digits},
+                            {args(1, 1e9, 2e8, 0, tape), 1.430878447750e-03, ten_digits},
+                            // n = 3: threshold 1.154700538 A/m^2, |J| = 2.5 above it.
+                            {args(0, 1.5, 2, 0, {2, 1, 3, 0.5}), 2.076239569297, ten_digits},
+                            {args(1, 1.5, 2, 0, {2, 1, 3, 0.5}), 2.768319425729, ten_digits},
+                            // By hand: power law at 0.25, both laws at 0.5, linear law at 1.
+                            {args(0, 0.25, 0, 0, unit), 0.0625, ten_digits},
+                            {args(1, 0.25, 0, 0, unit), 0, ten_digits},
+                            {args(2, 0.25, 0, 0, unit), 0, ten_digits},
+                            {args(0, 0.5, 0, 0, unit), 0.25, ten_digits},
+                            {args(0, 1, 0, 0, unit), 0.75, ten_digits},
+                        });
 }
 
 TEST_F(Quenrow, IndexIsTruncatedTowardZero) {
@@ -95,8 +96,9 @@ TEST_F(Quenrow, BadIndexFailsAndStoresNothing) {
     EXPECT_EQ(r.outputs[0], -12345.678) << index;
   }
   // Tested even where the value is NaN (n = 1), and after good points.
-  const BlockResult r = eval_block(library, {{0, nan, 0}, {1, 1, 1}, {0, 0, 0}, {0, 0, 0},
-                                             {1, 1, 1}, {1, 1, 1}, {2, 1, 2}, {1, 1, 1}});
+  const BlockResult r = eval_block(
+      library,
+      {{0, nan, 0}, {1, 1, 1}, {0, 0, 0}, {0, 0, 0}, {1, 1, 1}, {1, 1, 1}, {2, 1, 2}, {1, 1, 1}});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.message, bad_index);
   EXPECT_EQ(r.outputs[0], component(0, 1, 0, 0, unit));
@@ -107,8 +109,14 @@ TEST_F(Quenrow, BadIndexFailsAndStoresNothing) {
 TEST_F(Quenrow, ThresholdItselfTakesTheLinearLaw) {
   // At |J| = Jth both laws agree but round differently; the linear law's
   // rounding must come out. sqrt(Jth * Jth) is Jth exactly.
-  const Law laws[] = {tape, unit, {2, 1, 3, 0.5}, {1e-10, 1e9, 15, 1e-4}, {3e-12, 2e8, 40, 1e-4},
-                      {5e-11, 5e8, 1.5, 1e-3}, {1e-9, 7e7, 8, 1e-4}, {2e-10, 3e9, 30, 1e-5}};
+  const Law laws[] = {tape,
+                      unit,
+                      {2, 1, 3, 0.5},
+                      {1e-10, 1e9, 15, 1e-4},
+                      {3e-12, 2e8, 40, 1e-4},
+                      {5e-11, 5e8, 1.5, 1e-3},
+                      {1e-9, 7e7, 8, 1e-4},
+                      {2e-10, 3e9, 30, 1e-5}};
   int rounding_differs = 0;
   for (const Law& law : laws) {
     const double jth = law.threshold();
@@ -143,8 +151,13 @@ TEST_F(Quenrow, DegenerateCurrentsAndParameters) {
 TEST_F(Quenrow, EveryPointReadsItsOwnInputs) {
   // One parameter changes from point to point, above the threshold where the
   // result depends on it: a threshold kept from an earlier point would show.
-  const Law laws[] = {tape, {2e-11, 3e8, 25, 1e-4}, {2e-11, 4e8, 25, 1e-4},
-                      {2e-11, 4e8, 20, 1e-4}, {2e-11, 4e8, 20, 2e-4}, tape, unit};
+  const Law laws[] = {tape,
+                      {2e-11, 3e8, 25, 1e-4},
+                      {2e-11, 4e8, 25, 1e-4},
+                      {2e-11, 4e8, 20, 1e-4},
+                      {2e-11, 4e8, 20, 2e-4},
+                      tape,
+                      unit};
   std::vector<std::vector<double>> columns(8);
   for (const Law& law : laws) {
     const std::vector<double> point = args(0, 4e8, -3e8, 1e8, law);

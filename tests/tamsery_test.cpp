@@ -17,9 +17,9 @@ constexpr double inf = std::numeric_limits<double>::infinity();
 
 // The curve, written out independently: H in A/m, B in T.
 constexpr double table_H[] = {
-    0.0,      159.2,     294.4,     501.3,     795.8,     1154.0,    1795.0,    2862.0,   4383.0,
-    6044.0,   8122.0,    10590.0,   13160.0,   21170.0,   26750.0,   33760.0,   43800.0,  66000.0,
-    99740.0,  120960.0,  141210.0,  169600.0,  212170.0,  283130.0,  339890.0,  425040.0, 566950.0,
+    0.0,      159.2,     294.4,     501.3,     795.8,     1154.0,   1795.0,   2862.0,   4383.0,
+    6044.0,   8122.0,    10590.0,   13160.0,   21170.0,   26750.0,  33760.0,  43800.0,  66000.0,
+    99740.0,  120960.0,  141210.0,  169600.0,  212170.0,  283130.0, 339890.0, 425040.0, 566950.0,
     850760.0, 1702300.0, 2128000.0, 2837700.0, 3405100.0, 4256700.0};
 constexpr double table_B[] = {
     0.0,    0.8,    1.2,    1.4,    1.5,    1.55,   1.6,    1.65,   1.7,    1.75,   1.8,
@@ -34,8 +34,7 @@ double interpolated(size_t j, double H) {
          table_B[j];
 }
 double saturated(double H) {
-  return (H - table_H[points - 1]) * (std::pow(10.0, -7.0) * 12.56637061436) +
-         table_B[points - 1];
+  return (H - table_H[points - 1]) * (std::pow(10.0, -7.0) * 12.56637061436) + table_B[points - 1];
 }
 
 class Tamsery : public ::testing::Test {
@@ -68,16 +67,17 @@ class Tamsery : public ::testing::Test {
 TEST_F(Tamsery, ReferenceValues) {
   // Inputs 1 to 3 hold values that would spoil any result that read them.
   const double unread = nan;
-  expect_reference_rows(library, {
-      {{79.6, unread, unread, unread}, 0.4, ten_digits},
-      {{1000, unread, unread, unread}, 1.528503629257, ten_digits},
-      {{5000, unread, unread, unread}, 1.718573148706, ten_digits},
-      {{12345, unread, unread, unread}, 1.884143968872, ten_digits},
-      {{3e6, unread, unread, unread}, 5.909262072612, ten_digits},
-      {{5256700, unread, unread, unread}, 8.745337061436, ten_digits},
-      {{1e7, unread, -inf, 1e308}, 14.70594363495, ten_digits},
-      {{-1000, unread, unread, unread}, -1.528503629257, ten_digits},
-  });
+  expect_reference_rows(library,
+                        {
+                            {{79.6, unread, unread, unread}, 0.4, ten_digits},
+                            {{1000, unread, unread, unread}, 1.528503629257, ten_digits},
+                            {{5000, unread, unread, unread}, 1.718573148706, ten_digits},
+                            {{12345, unread, unread, unread}, 1.884143968872, ten_digits},
+                            {{3e6, unread, unread, unread}, 5.909262072612, ten_digits},
+                            {{5256700, unread, unread, unread}, 8.745337061436, ten_digits},
+                            {{1e7, unread, -inf, 1e308}, 14.70594363495, ten_digits},
+                            {{-1000, unread, unread, unread}, -1.528503629257, ten_digits},
+                        });
 }
 
 TEST_F(Tamsery, EveryTablePointItsNeighboursAndEachInterior) {

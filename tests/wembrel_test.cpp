@@ -40,18 +40,18 @@ class Wembrel : public ::testing::Test {
 
 TEST_F(Wembrel, ReferenceValues) {
   expect_reference_rows(library, {
-      {{1}, 9.758092916e-13, ten_digits},
-      {{4.2}, 1.030854791e-12, ten_digits},
-      {{20}, 9.755098604e-12, ten_digits},
-      {{77}, 2.109725511e-09, ten_digits},
-      {{293.15}, 2.414624415e-08, ten_digits},
-      {{300}, 2.452835175e-08, ten_digits},
-      {{1000}, 4.362489093e-05, ten_digits},
-      {{1400}, 0.2431962375, ten_digits},
-      {{0.1}, 806650.8562, ten_digits},
-      // L = 0: only the constant term is left.
-      {{1}, std::pow(10.0, -4.010635050869012) * 1e-08, 0},
-  });
+                                     {{1}, 9.758092916e-13, ten_digits},
+                                     {{4.2}, 1.030854791e-12, ten_digits},
+                                     {{20}, 9.755098604e-12, ten_digits},
+                                     {{77}, 2.109725511e-09, ten_digits},
+                                     {{293.15}, 2.414624415e-08, ten_digits},
+                                     {{300}, 2.452835175e-08, ten_digits},
+                                     {{1000}, 4.362489093e-05, ten_digits},
+                                     {{1400}, 0.2431962375, ten_digits},
+                                     {{0.1}, 806650.8562, ten_digits},
+                                     // L = 0: only the constant term is left.
+                                     {{1}, std::pow(10.0, -4.010635050869012) * 1e-08, 0},
+                                 });
 }
 
 // One block over the whole finite range: each value as written, and as it

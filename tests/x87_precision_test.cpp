@@ -34,12 +34,12 @@ void PrintTo(const Sweep& s, std::ostream* os) { *os << s.library; }
 const std::vector<Sweep>& all_sweeps() {
   static const std::vector<Sweep> sweeps = {
       {"Orvandel", {0, 0.3, 0.2, 0.05, 3, 7}, 0, 1e-3, 1e3},            // j
-      {"Tamsery", {0, 0, 0, 0}, 0, 1, 1e7},                              // H
+      {"Tamsery", {0, 0, 0, 0}, 0, 1, 1e7},                             // H
       {"Quenrow", {0, 0, 0.1, 0.2, 1e-6, 1e4, 15.5, 1e-4}, 1, 1, 1e5},  // Jx
-      {"Daskelt", {0, 100, 1, 1}, 0, 1, 1000},                           // T
-      {"Mirrobane", {0}, 0, 0.5, 1000},                                  // T
-      {"Pellucer", {0, 1}, 0, 4, 300},                                   // T
-      {"Wembrel", {0}, 0, 1, 1400},                                      // T
+      {"Daskelt", {0, 100, 1, 1}, 0, 1, 1000},                          // T
+      {"Mirrobane", {0}, 0, 0.5, 1000},                                 // T
+      {"Pellucer", {0, 1}, 0, 4, 300},                                  // T
+      {"Wembrel", {0}, 0, 1, 1400},                                     // T
   };
   return sweeps;
 }

@@ -36,8 +36,10 @@ Written by `scripts/run-validation` (tables and figures); do not edit by hand.
 
 def modules():
     """{library: its section's module}, in the catalogue's order."""
-    return {e["name"]: importlib.import_module(f"validation.sections.{e['name'].lower()}")
-            for e in materials.catalogue()}
+    return {
+        e["name"]: importlib.import_module(f"validation.sections.{e['name'].lower()}")
+        for e in materials.catalogue()
+    }
 
 
 @functools.lru_cache(maxsize=None)
@@ -48,9 +50,11 @@ def sections():
 
 def meaningful(entry):
     """The catalogue's meaningful ranges: "T 4–300 K, RRR 50–500"."""
-    parts = [f"{a['name']} {span(a['meaningful']['from'], a['meaningful']['to'])}"
-             + unit_text(a["unit"])
-             for a in entry["arguments"] if "meaningful" in a]
+    parts = [
+        f"{a['name']} {span(a['meaningful']['from'], a['meaningful']['to'])}" + unit_text(a["unit"])
+        for a in entry["arguments"]
+        if "meaningful" in a
+    ]
     return ", ".join(parts) or "every accepted value"
 
 
@@ -66,11 +70,28 @@ def summary(s):
     """Per library: its reference, the limit it keeps to it, the range where
     it does (the catalogue's meaningful range) and the accepted range."""
     entries = {e["name"]: e for e in materials.catalogue()}
-    rows = [(name, module.REFERENCE, module.AGREES_WITHIN, meaningful(entries[name]),
-             worst(s[name]), accepted(entries[name]))
-            for name, module in modules().items()]
-    return table(["Library", "Reference", "Agrees within", "Meaningful (catalogue)",
-                  "Worst deviation", "Accepted"], rows)
+    rows = [
+        (
+            name,
+            module.REFERENCE,
+            module.AGREES_WITHIN,
+            meaningful(entries[name]),
+            worst(s[name]),
+            accepted(entries[name]),
+        )
+        for name, module in modules().items()
+    ]
+    return table(
+        [
+            "Library",
+            "Reference",
+            "Agrees within",
+            "Meaningful (catalogue)",
+            "Worst deviation",
+            "Accepted",
+        ],
+        rows,
+    )
 
 
 def markdown(s):
@@ -83,8 +104,12 @@ def markdown(s):
 def main(argv):
     folder = Path(argv[1] if len(argv) > 1 else "docs")
     s = sections()
-    failed = [f"{name}: {c.label} over {c.over}: {relative(c.worst)}, limit {limit(c.limit)}"
-              for name, section in s.items() for c in section.checks if not abs(c.worst) <= c.limit]
+    failed = [
+        f"{name}: {c.label} over {c.over}: {relative(c.worst)}, limit {limit(c.limit)}"
+        for name, section in s.items()
+        for c in section.checks
+        if not abs(c.worst) <= c.limit
+    ]
     (folder / FIGURES).mkdir(parents=True, exist_ok=True)
     (folder / "validation.md").write_text(markdown(s))
     for name, module in modules().items():

@@ -21,10 +21,12 @@ FIGURES = "validation"  # the figures' folder, beside validation.md
 
 # ---- Checks ----------------------------------------------------------------
 
+
 @dataclass(frozen=True)
 class Check:
     """One row of the report: the largest relative deviation found, signed,
     where it lies, and the limit the report holds |worst| to."""
+
     label: str
     over: str
     worst: float
@@ -37,6 +39,7 @@ class Section:
     """A library's checks; the curves and numbers its text and figure show;
     and the range of each argument where the comparison finds the library
     meaningful ({argument: (from, to)}), which the catalogue must state."""
+
     checks: list
     data: dict = field(default_factory=dict)
     meaningful: dict = field(default_factory=dict)
@@ -53,6 +56,7 @@ def log_grid(low, high, points=GRID_POINTS):
 
 
 # ---- Numbers as the report prints them -----------------------------------------
+
 
 def number(x, digits=6):
     """x to `digits` significant digits, plain between 0.001 and 1e7
@@ -84,17 +88,18 @@ def limit(x):
 
 # ---- Markdown ------------------------------------------------------------------
 
+
 def table(header, rows):
     lines = ["| " + " | ".join(header) + " |", "|" + "---|" * len(header)]
-    lines += ["| " + " | ".join(str(c).replace("|", "\\|") for c in row) + " |"
-              for row in rows]
+    lines += ["| " + " | ".join(str(c).replace("|", "\\|") for c in row) + " |" for row in rows]
     return "\n".join(lines)
 
 
 def check_table(checks):
-    return table(["Compared", "Over", "Worst deviation", "At", "Limit"],
-                 [(c.label, c.over, relative(c.worst), c.at or "–", limit(c.limit))
-                  for c in checks])
+    return table(
+        ["Compared", "Over", "Worst deviation", "At", "Limit"],
+        [(c.label, c.over, relative(c.worst), c.at or "–", limit(c.limit)) for c in checks],
+    )
 
 
 def figure_link(name, caption):
@@ -102,6 +107,7 @@ def figure_link(name, caption):
 
 
 # ---- The catalogue's facts, as `materials list` shows them ---------------------
+
 
 def catalogue_entry(name):
     return next(e for e in materials.catalogue() if e["name"] == name)
@@ -127,14 +133,23 @@ def accepted(entry):
 
 # ---- Figures (Matplotlib is loaded for them alone) -------------------------------
 
+
 @functools.lru_cache(maxsize=None)
 def pyplot():
     import matplotlib
+
     matplotlib.use("Agg")
     import matplotlib.pyplot as plt
 
-    plt.rcParams.update({"figure.figsize": (7.5, 6.4), "axes.grid": True, "grid.alpha": 0.3,
-                         "font.size": 9, "legend.fontsize": 8})
+    plt.rcParams.update(
+        {
+            "figure.figsize": (7.5, 6.4),
+            "axes.grid": True,
+            "grid.alpha": 0.3,
+            "font.size": 9,
+            "legend.fontsize": 8,
+        }
+    )
     return plt
 
 

@@ -111,9 +111,9 @@ ORVANDEL_API Vec3 h_coupling(double hc_a, double tau_c, double hc_b, Vec3 b_rate
  * history after an accepted step, set hrev_prev[k] to hrev_k of cell k with
  * the same arguments (the identical value) and update h_ref as the model
  * requires. */
-ORVANDEL_API Vec3 bhyst(int32_t n_cells, const Vec3 *hrev_prev, const Vec3 *h_ref,
-                        const double *weight, const double *chi, double dt, double cell_fraction,
-                        Vec3 h, const double *hc_max, const double *tau_c, const double *tau);
+ORVANDEL_API Vec3 bhyst(int32_t n_cells, const Vec3* hrev_prev, const Vec3* h_ref,
+                        const double* weight, const double* chi, double dt, double cell_fraction,
+                        Vec3 h, const double* hc_max, const double* tau_c, const double* tau);
 
 /* dB/dh in T m/A, for the arguments of bhyst. Cell 0 enters by the closed
  * form mu0 weight[0] / (1 + tau[0]/dt) I, the term of a reversible cell
@@ -121,10 +121,10 @@ ORVANDEL_API Vec3 bhyst(int32_t n_cells, const Vec3 *hrev_prev, const Vec3 *h_re
  * tau_c and history: it is the exact derivative of bhyst only when cell 0 is
  * such a cell. Cells 1 and up enter through dHrev_k_dH. For n_cells < 1 no
  * array is read and the result is mu0 (1 - cell_fraction) I. */
-ORVANDEL_API Ten3 dbhyst_dh(int32_t n_cells, const Vec3 *hrev_prev, const Vec3 *h_ref,
-                            const double *weight, const double *chi, double dt,
-                            double cell_fraction, Vec3 h, const double *hc_max, const double *tau_c,
-                            const double *tau);
+ORVANDEL_API Ten3 dbhyst_dh(int32_t n_cells, const Vec3* hrev_prev, const Vec3* h_ref,
+                            const double* weight, const double* chi, double dt,
+                            double cell_fraction, Vec3 h, const double* hc_max, const double* tau_c,
+                            const double* tau);
 
 /* ---- Power-law electric field ------------------------------------------ */
 

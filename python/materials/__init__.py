@@ -26,5 +26,12 @@ __version__ = "0.1.0"
 _host_functions = host_functions()
 globals().update(_host_functions)
 
-__all__ = ["EvalError", "Library", "library_path", "catalogue", "orvandel",
-           "VectorHysteresis", *_host_functions]
+__all__ = [
+    "EvalError",
+    "Library",
+    "library_path",
+    "catalogue",
+    "orvandel",
+    "VectorHysteresis",
+    *_host_functions,
+]

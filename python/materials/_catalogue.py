@@ -11,9 +11,11 @@ __all__ = ["catalogue", "host_functions", "accepted_range"]
 
 _HERE = Path(__file__).resolve().parent
 # Installed, the catalogue lies in the package; in a checkout, in common/.
-_CATALOGUE = next(p for p in (_HERE / "catalogue.json",
-                              _HERE.parent.parent / "common" / "catalogue.json")
-                  if p.is_file())
+_CATALOGUE = next(
+    p
+    for p in (_HERE / "catalogue.json", _HERE.parent.parent / "common" / "catalogue.json")
+    if p.is_file()
+)
 
 
 def catalogue():
@@ -68,45 +70,62 @@ def _refusals(entry):
             if limit:
                 refused = past if limit["inclusive"] else onto
                 causes.setdefault(limit["message"], []).append(
-                    f"{a['name']} {refused} {_number(limit['value'])}")
+                    f"{a['name']} {refused} {_number(limit['value'])}"
+                )
     lines = [f'"{message}": {" or ".join(c)}' for message, c in causes.items()]
     if entry["output_tests"]:
-        lines.append('"Output is nan", "Output is inf": a NaN or infinite result '
-                     "(stored in values)")
+        lines.append(
+            '"Output is nan", "Output is inf": a NaN or infinite result ' "(stored in values)"
+        )
     return lines
 
 
 def _docstring(entry):
     name, arguments = entry["name"], entry["arguments"]
-    lines = [f"{entry['computes'][0].upper()}{entry['computes'][1:]}: "
-             f"{entry['result']} in {_unit(entry['result_unit'])}.", "",
-             f"Evaluated by the {name} library through its host function \"{name}\", once "
-             "per point of the arguments broadcast against each other (scalars, "
-             "sequences, arrays of any shape and real dtype). All-scalar arguments give "
-             "a float, anything else an array of the broadcast shape.", "",
-             "Parameters", "----------"]
+    lines = [
+        f"{entry['computes'][0].upper()}{entry['computes'][1:]}: "
+        f"{entry['result']} in {_unit(entry['result_unit'])}.",
+        "",
+        f'Evaluated by the {name} library through its host function "{name}", once '
+        "per point of the arguments broadcast against each other (scalars, "
+        "sequences, arrays of any shape and real dtype). All-scalar arguments give "
+        "a float, anything else an array of the broadcast shape.",
+        "",
+        "Parameters",
+        "----------",
+    ]
     for a in arguments:
         default = "" if a.get("required") else f", default {_number(a['default'])}"
         lines.append(f"{a['name']} : array_like, {_unit(a['unit'])}{default}")
-        lines.append(f"    {a['meaning'][0].upper()}{a['meaning'][1:]}. "
-                     f"Accepted: {accepted_range(a)}.")
+        lines.append(
+            f"    {a['meaning'][0].upper()}{a['meaning'][1:]}. " f"Accepted: {accepted_range(a)}."
+        )
         meaningful = a.get("meaningful")
         if meaningful:
-            lines.append(f"    Meaningful from {_number(meaningful['from'])} to "
-                         f"{_number(meaningful['to'])} {a['unit']}: {meaningful['note']}.")
-    lines += ["out : ndarray of float64, optional",
-              "    Receives the results; it must have the broadcast shape. Returned.", "",
-              "Returns", "-------",
-              f"{entry['result']} : float or ndarray, {_unit(entry['result_unit'])}", "",
-              "Raises", "------"]
+            lines.append(
+                f"    Meaningful from {_number(meaningful['from'])} to "
+                f"{_number(meaningful['to'])} {a['unit']}: {meaningful['note']}."
+            )
+    lines += [
+        "out : ndarray of float64, optional",
+        "    Receives the results; it must have the broadcast shape. Returned.",
+        "",
+        "Returns",
+        "-------",
+        f"{entry['result']} : float or ndarray, {_unit(entry['result_unit'])}",
+        "",
+        "Raises",
+        "------",
+    ]
     refusals = _refusals(entry)
     if refusals:
         lines.append("EvalError")
         lines += [f"    {r}" for r in refusals]
         lines.append("    The error's index, inputs and values tell where and what.")
     else:
-        lines.append("    Nothing from the library: NaN and infinite results are returned "
-                     "as they come.")
+        lines.append(
+            "    Nothing from the library: NaN and infinite results are returned " "as they come."
+        )
     return "\n".join(lines)
 
 
@@ -114,12 +133,16 @@ def _host_function(entry):
     """A function with the catalogue's signature that evaluates the
     library of the same name."""
     arguments = entry["arguments"]
-    parameters = [a["name"] if a.get("required") else f"{a['name']}={float(a['default'])!r}"
-                  for a in arguments]
+    parameters = [
+        a["name"] if a.get("required") else f"{a['name']}={float(a['default'])!r}"
+        for a in arguments
+    ]
     names = [a["name"] for a in arguments]
-    source = (f"def {entry['name']}({', '.join(parameters)}, *, out=None):\n"
-              f"    return _library({entry['name']!r})._evaluate("
-              f"{entry['name']!r}, ({', '.join(names)},), _names, out)\n")
+    source = (
+        f"def {entry['name']}({', '.join(parameters)}, *, out=None):\n"
+        f"    return _library({entry['name']!r})._evaluate("
+        f"{entry['name']!r}, ({', '.join(names)},), _names, out)\n"
+    )
     namespace = {"_library": _library, "_names": names}
     exec(source, namespace)  # a real signature, for help() and for speed
     function = namespace[entry["name"]]

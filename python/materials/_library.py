@@ -84,7 +84,8 @@ class _Scalars(threading.local):
             values = (ctypes.c_double * (count + 1))()
             base = ctypes.addressof(values)
             pointers = (ctypes.c_void_p * max(count, 1))(
-                *(base + _DOUBLE * k for k in range(count)))
+                *(base + _DOUBLE * k for k in range(count))
+            )
             block = self.blocks[count] = (values, pointers, base + _DOUBLE * count)
         return block
 
@@ -115,9 +116,14 @@ class Library:
         self._init.restype = ctypes.c_int32
         self._get_last_error.argtypes = []
         self._get_last_error.restype = ctypes.c_char_p
-        self._eval.argtypes = [ctypes.c_char_p, ctypes.c_int32,
-                               ctypes.POINTER(ctypes.c_void_p), ctypes.c_void_p,
-                               ctypes.c_int32, ctypes.c_void_p]
+        self._eval.argtypes = [
+            ctypes.c_char_p,
+            ctypes.c_int32,
+            ctypes.POINTER(ctypes.c_void_p),
+            ctypes.c_void_p,
+            ctypes.c_int32,
+            ctypes.c_void_p,
+        ]
         self._eval.restype = ctypes.c_int32
         self._scalars = _Scalars()
         self._init(None)
@@ -171,16 +177,21 @@ class Library:
                 points = min(_BLOCK, size - start)
                 for k, (address, step) in enumerate(steps):
                     pointers[k] = address + step * start
-                if self._eval(name, len(args), pointers, None, points,
-                              output + _DOUBLE * start) == 1:
+                if (
+                    self._eval(name, len(args), pointers, None, points, output + _DOUBLE * start)
+                    == 1
+                ):
                     continue
                 self._refuse_call(name, len(args))
                 failing, message = self._locate(name, pointers, points, flat[start:], steps)
-                flat[start + failing + 1:] = np.nan
+                flat[start + failing + 1 :] = np.nan
                 index = np.unravel_index(start + failing, shape)
-                raise EvalError(message, tuple(int(i) for i in index),
-                                {n: float(np.broadcast_to(a, shape)[index])
-                                 for n, a in zip(names, arrays)}, result)
+                raise EvalError(
+                    message,
+                    tuple(int(i) for i in index),
+                    {n: float(np.broadcast_to(a, shape)[index]) for n, a in zip(names, arrays)},
+                    result,
+                )
             if size == 0:
                 self._refuse_call(name, len(args))
         finally:
@@ -198,8 +209,9 @@ class Library:
         if self._eval(name, len(args), pointers, None, 1, output) == 1:
             return values[len(args)]
         self._refuse_call(name, len(args))
-        raise EvalError(self.last_error(), (), dict(zip(names, map(float, args))),
-                        np.array(values[len(args)]))
+        raise EvalError(
+            self.last_error(), (), dict(zip(names, map(float, args))), np.array(values[len(args)])
+        )
 
     def _refuse_call(self, name, count):
         """TypeError when the library refuses the name or the count: an
@@ -223,7 +235,8 @@ class Library:
         failing = None
         for candidate in (last - 1, last):
             if 0 <= candidate < points and not self._succeeds_alone(
-                    name, pointers, steps, candidate):
+                name, pointers, steps, candidate
+            ):
                 failing = candidate
                 break
         if failing is None:
@@ -231,13 +244,12 @@ class Library:
             scratch = np.empty(points)
             while bad - good > 1:
                 middle = (good + bad) // 2
-                if self._eval(name, len(steps), pointers, None, middle,
-                              scratch.ctypes.data) == 1:
+                if self._eval(name, len(steps), pointers, None, middle, scratch.ctypes.data) == 1:
                     good = middle
                 else:
                     bad = middle
             failing = good
-        if block[failing:failing + 1].view(np.uint64)[0] == _UNWRITTEN:
+        if block[failing : failing + 1].view(np.uint64)[0] == _UNWRITTEN:
             block[failing] = np.nan  # a point test refused it: nothing stored
         return failing, message
 
@@ -245,10 +257,10 @@ class Library:
         """Whether point `point` of the block whose inputs start at
         `block` succeeds when it is evaluated on its own."""
         pointers = (ctypes.c_void_p * len(block))(
-            *(block[k] + step * point for k, (_, step) in enumerate(steps)))
+            *(block[k] + step * point for k, (_, step) in enumerate(steps))
+        )
         scratch = (ctypes.c_double * 1)()
-        return self._eval(name, len(steps), pointers, None, 1,
-                          ctypes.addressof(scratch)) == 1
+        return self._eval(name, len(steps), pointers, None, 1, ctypes.addressof(scratch)) == 1
 
 
 def _output(out, shape):

@@ -31,9 +31,15 @@ from ._library import _DOUBLE, _real_array
 
 class _ArrayFunction(ctypes.Structure):
     """One row of the loops' table (see its source for the letters)."""
-    _fields_ = [("name", ctypes.c_char_p), ("arguments", ctypes.c_char_p),
-                ("kinds", ctypes.c_char_p), ("result", ctypes.c_char),
-                ("summary", ctypes.c_char_p), ("walk", ctypes.c_void_p)]
+
+    _fields_ = [
+        ("name", ctypes.c_char_p),
+        ("arguments", ctypes.c_char_p),
+        ("kinds", ctypes.c_char_p),
+        ("result", ctypes.c_char),
+        ("summary", ctypes.c_char_p),
+        ("walk", ctypes.c_void_p),
+    ]
 
 
 def _load_loops():
@@ -48,15 +54,23 @@ def _load_loops():
         folders.append(Path(os.environ["MATERIALS_LIB_DIR"]))
     path = next((f / file for f in folders if (f / file).is_file()), None)
     if path is None:
-        raise ImportError(f"materials.orvandel needs {file}, in none of "
-                          f"{', '.join(map(str, folders))}: install the package, or set "
-                          "MATERIALS_LIB_DIR to a build's bin/")
+        raise ImportError(
+            f"materials.orvandel needs {file}, in none of "
+            f"{', '.join(map(str, folders))}: install the package, or set "
+            "MATERIALS_LIB_DIR to a build's bin/"
+        )
     loops = ctypes.CDLL(str(path))
-    loops.orvandel_array_walk.argtypes = [ctypes.c_int32, ctypes.c_void_p, ctypes.c_int32,
-                                          ctypes.c_int32] + [ctypes.c_void_p] * 4
+    loops.orvandel_array_walk.argtypes = [
+        ctypes.c_int32,
+        ctypes.c_void_p,
+        ctypes.c_int32,
+        ctypes.c_int32,
+    ] + [ctypes.c_void_p] * 4
     loops.orvandel_array_walk.restype = ctypes.c_int32
-    table = ctypes.cast(ctypes.addressof(_ArrayFunction.in_dll(loops, "orvandel_array_functions")),
-                        ctypes.POINTER(_ArrayFunction))
+    table = ctypes.cast(
+        ctypes.addressof(_ArrayFunction.in_dll(loops, "orvandel_array_functions")),
+        ctypes.POINTER(_ArrayFunction),
+    )
     rows = []
     while table[len(rows)].name is not None:
         rows.append(table[len(rows)])
@@ -65,12 +79,19 @@ def _load_loops():
 
 # A parameter's values at one point, by its kind letter: a scalar, a
 # vector, a scalar or a vector per cell. The cell count (n) has no array.
-_POINT_SHAPES = {"s": lambda cells: (), "v": lambda cells: (3,),
-                 "S": lambda cells: (cells,), "V": lambda cells: (cells, 3)}
+_POINT_SHAPES = {
+    "s": lambda cells: (),
+    "v": lambda cells: (3,),
+    "S": lambda cells: (cells,),
+    "V": lambda cells: (cells, 3),
+}
 # A result by its letter: its shape per point and what it is.
-_RESULTS = {b"s": ((), "float"), b"v": ((3,), "vector (..., 3)"),
-            b"y": ((3, 3), "symmetric Jacobian (..., 3, 3)"),
-            b"t": ((3, 3), "Jacobian (..., 3, 3)")}
+_RESULTS = {
+    b"s": ((), "float"),
+    b"v": ((3,), "vector (..., 3)"),
+    b"y": ((3, 3), "symmetric Jacobian (..., 3, 3)"),
+    b"t": ((3, 3), "Jacobian (..., 3, 3)"),
+}
 
 
 def _contiguous_point(array, point_shape):
@@ -93,39 +114,57 @@ def _model_function(index, row):
     argument_positions = [k for k, kind in enumerate(kinds) if kind != "n"]
     result_shape, result_name = _RESULTS[row.result]
     per_cell = "n" in kinds
-    signature = inspect.Signature([inspect.Parameter(a, inspect.Parameter.POSITIONAL_OR_KEYWORD)
-                                   for a in names])
+    signature = inspect.Signature(
+        [inspect.Parameter(a, inspect.Parameter.POSITIONAL_OR_KEYWORD) for a in names]
+    )
     address = None
 
     def function(*args, **kwargs):
         nonlocal address
         values = signature.bind(*args, **kwargs).args
         arrays = [_real_array(v, a) for v, a in zip(values, names)]
-        cells = next((a.shape[-1] if a.ndim else 0 for a, kind in zip(arrays, argument_kinds)
-                      if kind == "S"), 0)
+        cells = next(
+            (
+                a.shape[-1] if a.ndim else 0
+                for a, kind in zip(arrays, argument_kinds)
+                if kind == "S"
+            ),
+            0,
+        )
         cores = [_POINT_SHAPES[kind](cells) for kind in argument_kinds]
         for array, core, a in zip(arrays, cores, names):
-            if array.shape[array.ndim - len(core):] != core or array.ndim < len(core):
-                raise ValueError(f"{a} must have shape (..., {', '.join(map(str, core))}), "
-                                 f"not {array.shape}")
-        shape = np.broadcast_shapes(*(a.shape[:a.ndim - len(c)] for a, c in zip(arrays, cores)))
+            if array.shape[array.ndim - len(core) :] != core or array.ndim < len(core):
+                raise ValueError(
+                    f"{a} must have shape (..., {', '.join(map(str, core))}), " f"not {array.shape}"
+                )
+        shape = np.broadcast_shapes(*(a.shape[: a.ndim - len(c)] for a, c in zip(arrays, cores)))
         result = np.empty(shape + result_shape)
         if result.size:
             # Each argument as a view of the broadcast shape: a broadcast
             # axis has stride 0 and is read in place.
-            operands = [np.broadcast_to(_contiguous_point(a, c), shape + c)
-                        for a, c in zip(arrays, cores)]
+            operands = [
+                np.broadcast_to(_contiguous_point(a, c), shape + c) for a, c in zip(arrays, cores)
+            ]
             data = (ctypes.c_void_p * len(kinds))()
             strides = np.zeros((len(shape), len(kinds)), dtype=np.int64)
             for k, operand in zip(argument_positions, operands):
                 data[k] = operand.ctypes.data
-                strides[:, k] = operand.strides[:len(shape)]
+                strides[:, k] = operand.strides[: len(shape)]
             if address is None:
-                address = ctypes.cast(getattr(_library("Orvandel")._dll, name),
-                                      ctypes.c_void_p).value
+                address = ctypes.cast(
+                    getattr(_library("Orvandel")._dll, name), ctypes.c_void_p
+                ).value
             extent = np.array(shape, dtype=np.int64)
-            if not _walk(index, address, cells, len(shape), extent.ctypes.data, data,
-                         strides.ctypes.data, result.ctypes.data):
+            if not _walk(
+                index,
+                address,
+                cells,
+                len(shape),
+                extent.ctypes.data,
+                data,
+                strides.ctypes.data,
+                result.ctypes.data,
+            ):
                 raise RuntimeError(f"the loops refused {name} over {len(shape)} axes")
         return float(result) if result.ndim == 0 else result
 
@@ -134,9 +173,15 @@ def _model_function(index, row):
     function.__doc__ = (
         f"Returns a {result_name}. {row.summary.decode()}\n\nThe function of Orvandel's C "
         "header orvandel.h, point by point over the leading axes of the arguments broadcast "
-        "against each other: vectors (..., 3)" + (
+        "against each other: vectors (..., 3)"
+        + (
             ", per-cell arrays with the cells on their last axis (before the vector axis of "
-            "hrev_prev and h_ref)" if per_cell else "") + ".")
+            "hrev_prev and h_ref)"
+            if per_cell
+            else ""
+        )
+        + "."
+    )
     return name, function
 
 
@@ -164,9 +209,16 @@ class VectorHysteresis:
     derivative of B."""
 
     def __init__(self, weight, chi, hc_max, tau_c, tau, dt, cell_fraction, shape=()):
-        self.cells = {n: np.array(v, dtype=np.float64, ndmin=1)
-                      for n, v in (("weight", weight), ("chi", chi), ("hc_max", hc_max),
-                                   ("tau_c", tau_c), ("tau", tau))}
+        self.cells = {
+            n: np.array(v, dtype=np.float64, ndmin=1)
+            for n, v in (
+                ("weight", weight),
+                ("chi", chi),
+                ("hc_max", hc_max),
+                ("tau_c", tau_c),
+                ("tau", tau),
+            )
+        }
         count = self.cells["weight"].shape[-1]
         if any(v.shape != (count,) for v in self.cells.values()):
             raise ValueError("weight, chi, hc_max, tau_c and tau need one value per cell")
@@ -178,8 +230,18 @@ class VectorHysteresis:
         """B (..., 3) in T and dB/dh (..., 3, 3) in T m/A at the field h
         (..., 3), A/m, from the accepted history."""
         c = self.cells
-        arguments = (self.hrev, self.hrev, c["weight"], c["chi"], self.dt, self.cell_fraction,
-                     h, c["hc_max"], c["tau_c"], c["tau"])
+        arguments = (
+            self.hrev,
+            self.hrev,
+            c["weight"],
+            c["chi"],
+            self.dt,
+            self.cell_fraction,
+            h,
+            c["hc_max"],
+            c["tau_c"],
+            c["tau"],
+        )
         return bhyst(*arguments), dbhyst_dh(*arguments)
 
     def accept(self, h):
@@ -189,5 +251,14 @@ class VectorHysteresis:
         c = self.cells
         # Every cell of every point in one walk: the cells are the last
         # leading axis, h the same for all cells of a point.
-        self.hrev = hrev_k(c["weight"], c["chi"], c["hc_max"], c["tau_c"], c["tau"], self.dt,
-                           h[..., np.newaxis, :], self.hrev, self.hrev)
+        self.hrev = hrev_k(
+            c["weight"],
+            c["chi"],
+            c["hc_max"],
+            c["tau_c"],
+            c["tau"],
+            self.dt,
+            h[..., np.newaxis, :],
+            self.hrev,
+            self.hrev,
+        )

@@ -187,10 +187,10 @@ struct OrvandelArrayFunction {
 
 }  // extern "C"
 
-#define ORVANDEL_ARRAY_FUNCTION(f, arguments, summary)                                    \
-  OrvandelArrayFunction {                                                                  \
-    #f, arguments, Prototype<decltype(f)>::kinds, Prototype<decltype(f)>::result, summary, \
-        Prototype<decltype(f)>::walk                                                       \
+#define ORVANDEL_ARRAY_FUNCTION(f, arguments, summary)                                           \
+  OrvandelArrayFunction {                                                                        \
+#f, arguments, Prototype < decltype(f)> ::kinds, Prototype < decltype(f)> ::result, summary, \
+        Prototype < decltype(f)> ::walk                                                          \
   }
 #define CELLS "hrev_prev h_ref weight chi dt cell_fraction h hc_max tau_c tau"
 #define CELL "weight chi hc_max tau_c tau dt h hrev_prev h_ref"

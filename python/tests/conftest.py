@@ -17,8 +17,14 @@ def host_eval(name, *columns):
     pointers = (ctypes.c_void_p * len(columns))(*(c.ctypes.data for c in columns))
     outputs = np.full(size, np.nan)
     library.eval.restype = ctypes.c_int32
-    status = library.eval(name.encode(), ctypes.c_int32(len(columns)), pointers, None,
-                          ctypes.c_int32(size), ctypes.c_void_p(outputs.ctypes.data))
+    status = library.eval(
+        name.encode(),
+        ctypes.c_int32(len(columns)),
+        pointers,
+        None,
+        ctypes.c_int32(size),
+        ctypes.c_void_p(outputs.ctypes.data),
+    )
     return status, outputs
 
 

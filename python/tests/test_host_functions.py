@@ -13,17 +13,32 @@ from conftest import bits, host_eval
 # Published reference values of each fit, as (arguments, keyword arguments,
 # value, significant digits); a row holds to half a unit of its last digit.
 REFERENCE = {
-    "Wembrel": [((4.2,), {}, 1.030854791e-12, 10), ((77,), {}, 2.109725511e-09, 10),
-                ((300,), {}, 2.452835175e-08, 10), ((1400,), {}, 0.2431962375, 10)],
-    "Mirrobane": [((4.2,), {}, 918.9507243, 10), ((77,), {}, 1762376.726, 10),
-                  ((1000,), {}, 4153652.165, 10)],
-    "Pellucer": [((4,), {}, 0.05796537254, 10), ((100,), {"m": 2}, 11.21581828, 10),
-                 ((300,), {"m": 2700}, 4499.689992, 10)],
-    "Daskelt": [((4,), {}, 630.4312, 7), ((300,), {}, 400.8598, 7),
-                ((77,), {"dividend": 1, "divisor": 4}, 542.1782 / 4, 7)],
+    "Wembrel": [
+        ((4.2,), {}, 1.030854791e-12, 10),
+        ((77,), {}, 2.109725511e-09, 10),
+        ((300,), {}, 2.452835175e-08, 10),
+        ((1400,), {}, 0.2431962375, 10),
+    ],
+    "Mirrobane": [
+        ((4.2,), {}, 918.9507243, 10),
+        ((77,), {}, 1762376.726, 10),
+        ((1000,), {}, 4153652.165, 10),
+    ],
+    "Pellucer": [
+        ((4,), {}, 0.05796537254, 10),
+        ((100,), {"m": 2}, 11.21581828, 10),
+        ((300,), {"m": 2700}, 4499.689992, 10),
+    ],
+    "Daskelt": [
+        ((4,), {}, 630.4312, 7),
+        ((300,), {}, 400.8598, 7),
+        ((77,), {"dividend": 1, "divisor": 4}, 542.1782 / 4, 7),
+    ],
     "Tamsery": [((79.6,), {}, 0.4, 10), ((1000,), {}, 1.52850363, 9), ((1e7,), {}, 14.7059436, 9)],
-    "Quenrow": [((0, 0.25, 0, 0), dict(rho=1, jc=1, n=2, ec=1), 0.0625, 10),
-                ((0, 1, 0, 0), dict(rho=1, jc=1, n=2, ec=1), 0.75, 10)],
+    "Quenrow": [
+        ((0, 0.25, 0, 0), dict(rho=1, jc=1, n=2, ec=1), 0.0625, 10),
+        ((0, 1, 0, 0), dict(rho=1, jc=1, n=2, ec=1), 0.75, 10),
+    ],
     "Orvandel": [((5, 0, 1, 2, 1, 1), {}, 1.5, 10), ((2, 0, 1, 2, 1, 1), {}, 0.5, 10)],
 }
 
@@ -47,12 +62,17 @@ def test_same_bits_as_a_host_over_several_blocks(name, entries):
     columns = [np.full(points, a["default"]) for a in entry["arguments"]]
     swept = [a["name"] for a in entry["arguments"]].index(sweep["argument"])
     columns[swept] = (np.geomspace if sweep["log"] else np.linspace)(
-        sweep["from"], sweep["to"], points)
+        sweep["from"], sweep["to"], points
+    )
     status, expected = host_eval(name, *columns)
     assert status == 1
     function = getattr(materials, name)
-    named = function(**{a["name"]: c[0] if k != swept else c
-                        for k, (a, c) in enumerate(zip(entry["arguments"], columns))})
+    named = function(
+        **{
+            a["name"]: c[0] if k != swept else c
+            for k, (a, c) in enumerate(zip(entry["arguments"], columns))
+        }
+    )
     by_path = materials.Library(materials.library_path(name)).eval(name, *columns)
     assert bits(named) == bits(expected) and bits(by_path) == bits(expected)
 
@@ -71,11 +91,15 @@ def test_arguments_broadcast_in_any_form():
     for args, kwargs, shape in cases:
         got = materials.Daskelt(*args, **kwargs)
         assert got.shape == shape
-        T_b, R_b, div_b = np.broadcast_arrays(np.asarray(args[0], dtype=float),
-                                              np.asarray(kwargs.get("RRR", 100), dtype=float),
-                                              np.asarray(kwargs.get("divisor", 1), dtype=float))
-        one_by_one = [materials.Daskelt(float(t), float(r), 1.0, float(d))
-                      for t, r, d in zip(T_b.flat, R_b.flat, div_b.flat)]
+        T_b, R_b, div_b = np.broadcast_arrays(
+            np.asarray(args[0], dtype=float),
+            np.asarray(kwargs.get("RRR", 100), dtype=float),
+            np.asarray(kwargs.get("divisor", 1), dtype=float),
+        )
+        one_by_one = [
+            materials.Daskelt(float(t), float(r), 1.0, float(d))
+            for t, r, d in zip(T_b.flat, R_b.flat, div_b.flat)
+        ]
         assert bits(got.reshape(-1)) == bits(one_by_one)
 
 
@@ -86,8 +110,11 @@ def test_out_receives_the_results_in_place():
     assert materials.Wembrel(T, out=out) is out and bits(out) == bits(expected)
     strided = np.zeros((8, 2))[:, 1]
     assert materials.Wembrel(T, out=strided) is strided and bits(strided) == bits(expected)
-    for bad, error in ((np.empty(8, dtype=np.float32), TypeError), (np.empty(7), ValueError),
-                       ([0.0] * 8, TypeError)):
+    for bad, error in (
+        (np.empty(8, dtype=np.float32), TypeError),
+        (np.empty(7), ValueError),
+        ([0.0] * 8, TypeError),
+    ):
         with pytest.raises(error):
             materials.Wembrel(T, out=bad)
     with pytest.raises(TypeError, match="real numbers"):
@@ -97,8 +124,12 @@ def test_out_receives_the_results_in_place():
 # A refused point: (function, arguments, message, failing index). Points
 # count from 0, as in the host's arrays.
 FAILURES = [
-    ("Wembrel", ([[77, 300], [2000, 4]],), "Temperature is above 1400 K - outside of the range!",
-     (1, 0)),
+    (
+        "Wembrel",
+        ([[77, 300], [2000, 4]],),
+        "Temperature is above 1400 K - outside of the range!",
+        (1, 0),
+    ),
     ("Mirrobane", (-1e-300,), "T is negative!", ()),
     ("Pellucer", (np.r_[np.linspace(4, 300, 70000), 3.5, 10],), "T is negative!", (70000,)),
     ("Daskelt", ([77, 0, 300],), "Output is nan", (1,)),
@@ -117,7 +148,7 @@ def test_a_refused_point_raises_with_what_was_computed(name, args, message, inde
     assert (error.message, error.index) == (message, index)
     assert list(error.inputs) == [a["name"] for a in entries[name]["arguments"]]
     given = np.broadcast_arrays(*(np.asarray(a, dtype=float) for a in args))
-    assert list(error.inputs.values())[:len(args)] == [float(g[index]) for g in given]
+    assert list(error.inputs.values())[: len(args)] == [float(g[index]) for g in given]
     # Before the failing point what the library computes there; at it what
     # the library stored (an output test's NaN or infinity) or NaN; after it NaN.
     values = np.asarray(error.values).reshape(-1)
@@ -125,7 +156,7 @@ def test_a_refused_point_raises_with_what_was_computed(name, args, message, inde
     before = function(*(g.reshape(-1)[:failing] for g in given))
     assert bits(values[:failing]) == bits(before)
     assert (np.isinf if message == "Output is inf" else np.isnan)(values[failing])
-    assert np.isnan(values[failing + 1:]).all()
+    assert np.isnan(values[failing + 1 :]).all()
 
 
 def test_out_holds_the_outputs_after_a_failure():
@@ -146,10 +177,18 @@ def test_a_library_by_path(tmp_path):
     assert library.test_yaml() == "Mirrobane"
     assert materials.Library(materials.library_path("Pellucer")).test_yaml() is None
     assert library.eval("Mirrobane", [4.2]).tolist() == [materials.Mirrobane(4.2)]
-    refusals = [("CopperSample", [1.0]), ("mirrobane", [1.0]), ("Mirrobane", [1.0], [2.0]),
-                ("Mirrobane", [], [])]
-    messages = ["Unknown function", "Unknown function", "One argument expected",
-                "One argument expected"]
+    refusals = [
+        ("CopperSample", [1.0]),
+        ("mirrobane", [1.0]),
+        ("Mirrobane", [1.0], [2.0]),
+        ("Mirrobane", [], []),
+    ]
+    messages = [
+        "Unknown function",
+        "Unknown function",
+        "One argument expected",
+        "One argument expected",
+    ]
     for (name, *columns), message in zip(refusals, messages):
         with pytest.raises(TypeError, match=message):
             library.eval(name, *columns)

@@ -14,18 +14,33 @@ from materials import orvandel
 MU0 = 1.2566370614359173e-06  # H/m
 Z = [0, 0, 0]
 ONE_CELL = ([Z], [Z], [0.5], [1.0], 1.0, 0.5, [2, 0, 0], [0.25], [2.0], [1.0])
-TWO_CELLS = ([Z, Z], [Z, Z], [0.25, 0.25], [0.0, 1.0], 1.0, 0.5, [2, 0, 0], [0.0, 0.25],
-             [0.0, 2.0], [1.0, 1.0])
+TWO_CELLS = (
+    [Z, Z],
+    [Z, Z],
+    [0.25, 0.25],
+    [0.0, 1.0],
+    1.0,
+    0.5,
+    [2, 0, 0],
+    [0.0, 0.25],
+    [0.0, 2.0],
+    [1.0, 1.0],
+)
 
 # (function, arguments, expected result): Jacobians as full 3x3 matrices.
 WORKED_EXAMPLES = [
-    ("G", (5, 1, 2), 3.0), ("dG_dj", (5, 1, 2), 1.0),
-    ("j_rev", (5, 0, 1, 2, 1, 1), 1.5), ("djrev_dj", (5, 0, 1, 2, 1, 1), 0.5),
-    ("G", (3, 1, 2), 1.0), ("dG_dj", (3, 1, 2), 0.0),  # on the band's edge the play holds
-    ("j_rev", (2, 0, 1, 2, 1, 1), 0.5), ("djrev_dj", (2, 0, 1, 2, 1, 1), 0.0),
+    ("G", (5, 1, 2), 3.0),
+    ("dG_dj", (5, 1, 2), 1.0),
+    ("j_rev", (5, 0, 1, 2, 1, 1), 1.5),
+    ("djrev_dj", (5, 0, 1, 2, 1, 1), 0.5),
+    ("G", (3, 1, 2), 1.0),
+    ("dG_dj", (3, 1, 2), 0.0),  # on the band's edge the play holds
+    ("j_rev", (2, 0, 1, 2, 1, 1), 0.5),
+    ("djrev_dj", (2, 0, 1, 2, 1, 1), 0.0),
     ("Urec", (1, [3, 0, 0], Z, Z), [2, 0, 0]),
     ("dUrec_dh", (1, [3, 0, 0], Z, Z), np.diag([1, 1 - 1 / 3, 1 - 1 / 3])),
-    ("Urec", (1, [0.5, 0, 0], Z, Z), Z), ("dUrec_dh", (1, [0.5, 0, 0], Z, Z), np.zeros((3, 3))),
+    ("Urec", (1, [0.5, 0, 0], Z, Z), Z),
+    ("dUrec_dh", (1, [0.5, 0, 0], Z, Z), np.zeros((3, 3))),
     ("Urec", (1, [0.5, 0, 0], Z, [3, 0, 0]), [-0.5, 0, 0]),
     ("hrev_k", (0.5, 1, 1, 2, 1, 1, [2, 0, 0], Z, Z), [0.25, 0, 0]),
     ("dHrev_k_dH", (0.5, 1, 1, 2, 1, 1, [2, 0, 0], Z, Z), np.diag([0.25, 0.125, 0.125])),
@@ -48,7 +63,8 @@ WORKED_EXAMPLES = [
 
 def test_worked_examples():
     assert sorted({name for name, *_ in WORKED_EXAMPLES}) == sorted(
-        n for n in orvandel.__all__ if n != "VectorHysteresis")
+        n for n in orvandel.__all__ if n != "VectorHysteresis"
+    )
     for name, args, expected in WORKED_EXAMPLES:
         got = getattr(orvandel, name)(*args)
         assert np.shape(got) == np.shape(expected), name
@@ -66,15 +82,24 @@ class Sym3(ctypes.Structure):
 
 
 class Ten3(ctypes.Structure):
-    _fields_ = [(n, ctypes.c_double) for n in ("xx", "xy", "xz", "yx", "yy", "yz", "zx", "zy",
-                                                "zz")]
+    _fields_ = [
+        (n, ctypes.c_double) for n in ("xx", "xy", "xz", "yx", "yy", "yz", "zx", "zy", "zz")
+    ]
 
 
-C_PARAMETERS = {"s": ctypes.c_double, "v": Vec3, "S": ctypes.c_void_p, "V": ctypes.c_void_p,
-                "n": ctypes.c_int32}
-C_RESULTS = {b"s": (ctypes.c_double, lambda r: [r]), b"v": (Vec3, lambda r: [r.x, r.y, r.z]),
-             b"y": (Sym3, lambda r: [r.xx, r.xy, r.xz, r.xy, r.yy, r.yz, r.xz, r.yz, r.zz]),
-             b"t": (Ten3, lambda r: [getattr(r, n) for n, _ in Ten3._fields_])}
+C_PARAMETERS = {
+    "s": ctypes.c_double,
+    "v": Vec3,
+    "S": ctypes.c_void_p,
+    "V": ctypes.c_void_p,
+    "n": ctypes.c_int32,
+}
+C_RESULTS = {
+    b"s": (ctypes.c_double, lambda r: [r]),
+    b"v": (Vec3, lambda r: [r.x, r.y, r.z]),
+    b"y": (Sym3, lambda r: [r.xx, r.xy, r.xz, r.xy, r.yy, r.yz, r.xz, r.yz, r.zz]),
+    b"t": (Ten3, lambda r: [getattr(r, n) for n, _ in Ten3._fields_]),
+}
 
 
 def one_point_at_a_time(name, args):
@@ -89,17 +114,22 @@ def one_point_at_a_time(name, args):
     arrays = [np.asarray(a, dtype=np.float64) for a in args]
     cells = next((a.shape[-1] for a, k in zip(arrays, kinds) if k == "S"), 0)
     core = {"s": 0, "v": 1, "S": 1, "V": 2}
-    shape = np.broadcast_shapes(*(a.shape[:a.ndim - core[k]] for a, k in zip(arrays, kinds)))
-    arrays = [np.broadcast_to(a, shape + a.shape[a.ndim - core[k]:]) for a, k in zip(arrays, kinds)]
+    shape = np.broadcast_shapes(*(a.shape[: a.ndim - core[k]] for a, k in zip(arrays, kinds)))
+    arrays = [
+        np.broadcast_to(a, shape + a.shape[a.ndim - core[k] :]) for a, k in zip(arrays, kinds)
+    ]
     values = []
     for index in np.ndindex(shape):
         points = [np.ascontiguousarray(a[index]) for a in arrays]  # alive during the call
         operands = [cells] * ("n" in row.kinds.decode()) + [
             float(p) if k == "s" else Vec3(*p) if k == "v" else p.ctypes.data
-            for p, k in zip(points, kinds)]
+            for p, k in zip(points, kinds)
+        ]
         values.append(entries(function(*operands)))
-    return np.reshape(values, shape + (3, 3) if row.result in b"yt" else
-                      shape + (3,) if row.result == b"v" else shape)
+    return np.reshape(
+        values,
+        shape + (3, 3) if row.result in b"yt" else shape + (3,) if row.result == b"v" else shape,
+    )
 
 
 # Points over every branch: j inside and outside the play's band, the
@@ -112,26 +142,71 @@ rng = np.random.default_rng(20)
 POINTS = 24
 h = np.asfortranarray(rng.uniform(-700, 700, (POINTS, 3)))
 history = rng.uniform(-300, 300, (POINTS, 3, 3))
-CELLS = dict(weight=[0.3, 0.1, 0.1], chi=[0.0, 200, 500], hc_max=[0.0, 50, 1e-3],
-             tau_c=[0.0, 0.05, 0.2], tau=[0.01, 0.0, 0.02])
+CELLS = dict(
+    weight=[0.3, 0.1, 0.1],
+    chi=[0.0, 200, 500],
+    hc_max=[0.0, 50, 1e-3],
+    tau_c=[0.0, 0.05, 0.2],
+    tau=[0.01, 0.0, 0.02],
+)
 j = rng.uniform(-5, 5, POINTS)
 BATCHES = {
-    "G": (j, 0.5, [[2.0], [0.0]]), "dG_dj": (j, 0.5, [[2.0], [0.0]]),
+    "G": (j, 0.5, [[2.0], [0.0]]),
+    "dG_dj": (j, 0.5, [[2.0], [0.0]]),
     "j_rev": (j, j[::-1], 0.5, 2.0, [[0.0], [1.0]], 0.5),
     "djrev_dj": (j, j[::-1], 0.5, 2.0, [[0.0], [1.0]], 0.5),
     "Urec": ([[200.0], [500.0]], h, history[:, 1], history[:, 2]),
     "dUrec_dh": ([[200.0], [500.0]], h, history[:, 1], history[:, 2]),
-    "hrev_k": (0.5, CELLS["chi"], CELLS["hc_max"], CELLS["tau_c"], CELLS["tau"], 0.05,
-               h[:, np.newaxis], history, history[:, ::-1]),
-    "dHrev_k_dH": (0.5, CELLS["chi"], CELLS["hc_max"], CELLS["tau_c"], CELLS["tau"], 0.05,
-                   h[:, np.newaxis], history, history[:, ::-1]),
+    "hrev_k": (
+        0.5,
+        CELLS["chi"],
+        CELLS["hc_max"],
+        CELLS["tau_c"],
+        CELLS["tau"],
+        0.05,
+        h[:, np.newaxis],
+        history,
+        history[:, ::-1],
+    ),
+    "dHrev_k_dH": (
+        0.5,
+        CELLS["chi"],
+        CELLS["hc_max"],
+        CELLS["tau_c"],
+        CELLS["tau"],
+        0.05,
+        h[:, np.newaxis],
+        history,
+        history[:, ::-1],
+    ),
     "h_coupling": (2, MU0, [[0.5], [1e-3]], h * 1e-3),
-    "bhyst": (history, history[:, ::-1], CELLS["weight"], CELLS["chi"], 0.05, 0.5, h,
-              CELLS["hc_max"], CELLS["tau_c"], CELLS["tau"]),
-    "dbhyst_dh": (history, history[:, ::-1], CELLS["weight"], CELLS["chi"], 0.05, 0.5, h,
-                  CELLS["hc_max"], CELLS["tau_c"], CELLS["tau"]),
+    "bhyst": (
+        history,
+        history[:, ::-1],
+        CELLS["weight"],
+        CELLS["chi"],
+        0.05,
+        0.5,
+        h,
+        CELLS["hc_max"],
+        CELLS["tau_c"],
+        CELLS["tau"],
+    ),
+    "dbhyst_dh": (
+        history,
+        history[:, ::-1],
+        CELLS["weight"],
+        CELLS["chi"],
+        0.05,
+        0.5,
+        h,
+        CELLS["hc_max"],
+        CELLS["tau_c"],
+        CELLS["tau"],
+    ),
     "j_threshold": ([1, 2], 1, [[2.0], [3.0]], 1),
-    "e_joule": (1, 1, 2, 1, h * 1e-3), "de_joule_dj": (1, 1, 2, 1, h * 1e-3),
+    "e_joule": (1, 1, 2, 1, h * 1e-3),
+    "de_joule_dj": (1, 1, 2, 1, h * 1e-3),
 }
 
 
@@ -150,15 +225,36 @@ def test_vector_hysteresis_advances_every_cell_as_hrev_k_does():
     model = materials.VectorHysteresis(**CELLS, dt=0.05, cell_fraction=0.5, shape=POINTS)
     hrev = np.zeros((POINTS, 3, 3))
     for field in (h, -0.5 * h, h[::-1]):
-        cells = (hrev, hrev, CELLS["weight"], CELLS["chi"], 0.05, 0.5, field,
-                 CELLS["hc_max"], CELLS["tau_c"], CELLS["tau"])
+        cells = (
+            hrev,
+            hrev,
+            CELLS["weight"],
+            CELLS["chi"],
+            0.05,
+            0.5,
+            field,
+            CELLS["hc_max"],
+            CELLS["tau_c"],
+            CELLS["tau"],
+        )
         B, mu = model.evaluate(field)
         assert bits(B) == bits(one_point_at_a_time("bhyst", cells))
         assert bits(mu) == bits(one_point_at_a_time("dbhyst_dh", cells))
         model.accept(field)
-        hrev = one_point_at_a_time("hrev_k", (0, CELLS["chi"], CELLS["hc_max"], CELLS["tau_c"],
-                                              CELLS["tau"], 0.05, field[:, np.newaxis], hrev,
-                                              hrev))
+        hrev = one_point_at_a_time(
+            "hrev_k",
+            (
+                0,
+                CELLS["chi"],
+                CELLS["hc_max"],
+                CELLS["tau_c"],
+                CELLS["tau"],
+                0.05,
+                field[:, np.newaxis],
+                hrev,
+                hrev,
+            ),
+        )
         assert bits(model.hrev) == bits(hrev)
 
 
@@ -167,15 +263,24 @@ def test_vector_hysteresis_closes_its_loop_and_dissipates():
     periods: from the second period on B repeats, and the work of h on B
     over a period, the energy dissipated, is positive. Two material points
     driven by two fields evolve as two separate models."""
-    cells = dict(weight=[0.2, 0.2, 0.1], chi=[0, 200, 500], hc_max=[0, 50, 20],
-                 tau_c=[0, 0.05, 0.2], tau=[0.01, 0.01, 0.02], dt=0.05, cell_fraction=0.5)
+    cells = dict(
+        weight=[0.2, 0.2, 0.1],
+        chi=[0, 200, 500],
+        hc_max=[0, 50, 20],
+        tau_c=[0, 0.05, 0.2],
+        tau=[0.01, 0.01, 0.02],
+        dt=0.05,
+        cell_fraction=0.5,
+    )
     steps = 200  # per period
     model = materials.VectorHysteresis(**cells, shape=2)
     alone = materials.VectorHysteresis(**cells)
     h, B = [], []
     for step in range(1, 3 * steps + 1):
-        field = [[1000 * math.sin(2 * math.pi * step / steps), 0, 0],
-                 [0, 300 * math.cos(2 * math.pi * step / steps), 0]]
+        field = [
+            [1000 * math.sin(2 * math.pi * step / steps), 0, 0],
+            [0, 300 * math.cos(2 * math.pi * step / steps), 0],
+        ]
         flux, mu = model.evaluate(field)
         assert flux.shape == (2, 3) and mu.shape == (2, 3, 3)
         if step % 50 == 0:

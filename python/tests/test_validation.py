@@ -17,30 +17,43 @@ REPOSITORY = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(REPOSITORY))
 from validation import reference, report  # noqa: E402
 
-CHECKS = [(name, check) for name, section in report.sections().items()
-          for check in section.checks]
+CHECKS = [(name, check) for name, section in report.sections().items() for check in section.checks]
 ASCII = str.maketrans({"–": "-", "−": "-", "μ": "mu", "τ": "tau", "ρ": "rho"})
 
 
-@pytest.mark.parametrize("name, check", CHECKS,
-                         ids=[f"{name}: {check.label}, {check.over}".translate(ASCII)
-                              for name, check in CHECKS])
+@pytest.mark.parametrize(
+    "name, check",
+    CHECKS,
+    ids=[f"{name}: {check.label}, {check.over}".translate(ASCII) for name, check in CHECKS],
+)
 def test_worst_deviation_within_its_stated_limit(name, check):
     assert abs(check.worst) <= check.limit, (
         f"{name}: {check.label} over {check.over}: {check.worst:.3g} at {check.at}, "
-        f"limit {check.limit:g}")
+        f"limit {check.limit:g}"
+    )
 
 
 def test_catalogue_states_the_meaningful_ranges_the_report_finds():
-    stated = {(e["name"], a["name"]): (a["meaningful"]["from"], a["meaningful"]["to"])
-              for e in materials.catalogue() for a in e["arguments"] if "meaningful" in a}
-    found = {(name, argument): found for name, section in report.sections().items()
-             for argument, found in section.meaningful.items()}
+    stated = {
+        (e["name"], a["name"]): (a["meaningful"]["from"], a["meaningful"]["to"])
+        for e in materials.catalogue()
+        for a in e["arguments"]
+        if "meaningful" in a
+    }
+    found = {
+        (name, argument): found
+        for name, section in report.sections().items()
+        for argument, found in section.meaningful.items()
+    }
     assert stated == found
 
 
-PIECES = [(e["name"], a["name"], a["pieces"]["breakpoints"])
-          for e in materials.catalogue() for a in e["arguments"] if "pieces" in a]
+PIECES = [
+    (e["name"], a["name"], a["pieces"]["breakpoints"])
+    for e in materials.catalogue()
+    for a in e["arguments"]
+    if "pieces" in a
+]
 
 
 def quartic_misfit(function, x):
@@ -51,10 +64,12 @@ def quartic_misfit(function, x):
     return np.max(np.abs(Polynomial.fit(x, y, 4)(x) - y)) / np.max(np.abs(y))
 
 
-@pytest.mark.parametrize("name, argument, breakpoints", PIECES,
-                         ids=[f"{name} {argument}" for name, argument, _ in PIECES])
-def test_catalogue_breakpoints_are_where_the_library_changes_piece(name, argument,
-                                                                   breakpoints):
+@pytest.mark.parametrize(
+    "name, argument, breakpoints",
+    PIECES,
+    ids=[f"{name} {argument}" for name, argument, _ in PIECES],
+)
+def test_catalogue_breakpoints_are_where_the_library_changes_piece(name, argument, breakpoints):
     """Within a tenth of each breakpoint (neither law changes again that
     close), the library is one quartic below it, the breakpoint included, one
     above, and none across; past the last breakpoint it stays one to ten
@@ -70,8 +85,9 @@ def test_catalogue_breakpoints_are_where_the_library_changes_piece(name, argumen
     assert quartic_misfit(function, past) < 1e-12, "past the last breakpoint"
 
 
-@pytest.mark.parametrize("name, fit, values", reference.CHECKED_FITS,
-                         ids=[fit[0] for fit in reference.CHECKED_FITS])
+@pytest.mark.parametrize(
+    "name, fit, values", reference.CHECKED_FITS, ids=[fit[0] for fit in reference.CHECKED_FITS]
+)
 def test_reference_fit_gives_its_check_values(name, fit, values):
     T, expected = np.array(values).T
     np.testing.assert_allclose(fit(T), expected, rtol=reference.CHECK_VALUE_TOLERANCE)
@@ -80,7 +96,8 @@ def test_reference_fit_gives_its_check_values(name, fit, values):
 def test_committed_report_is_the_one_the_libraries_give():
     docs = REPOSITORY / "docs"
     committed = (docs / "validation.md").read_text()
-    assert committed == report.markdown(report.sections()), (
-        "docs/validation.md is out of date: rerun scripts/run-validation")
+    assert committed == report.markdown(
+        report.sections()
+    ), "docs/validation.md is out of date: rerun scripts/run-validation"
     figures = re.findall(r"\]\((validation/[^)]+\.png)\)", committed)
     assert figures and all((docs / f).is_file() for f in figures)

@@ -1,10 +1,15 @@
-# clang-tidy (checks in .clang-tidy) and cppcheck over common/, every
-# library's sources and the Python package's native loops. Any finding fails
-# the stage.
+# The layout of every C, C++ and Python file (clang-format with .clang-format,
+# black and flake8 with pyproject.toml and .flake8); then clang-tidy (checks in
+# .clang-tidy) and cppcheck over common/, every library's sources and the
+# Python package's native loops. Any finding fails the stage.
 source "$(dirname "$0")/../lib.sh"
 cd "$repo"
 need_build_packages
-need_packages clang-tidy cppcheck
+need_packages clang-tidy cppcheck clang-format black flake8
+echo "-- clang-format, black, flake8"
+git ls-files -z '*.c' '*.h' '*.cpp' '*.hpp' | xargs -0 clang-format --dry-run --Werror
+git ls-files -z '*.py' | xargs -0 black --check --quiet
+git ls-files -z '*.py' | xargs -0 flake8
 build=${STATIC_ANALYSIS_BUILD:-build/static-analysis}
 cmake -S . -B "$build" -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DMATERIAL_BUILD_TESTS=OFF >/dev/null
 sources=$(find common cryo iron efield hysteresis python/native -maxdepth 1 -name '*.cpp' 2>/dev/null | sort)

@@ -12,7 +12,7 @@ static int failures = 0;
 
 /* Agreement to 15 significant digits; a zero must come out as zero; NaN never
  * agrees. */
-static void check(const char *what, char component, double got, double want) {
+static void check(const char* what, char component, double got, double want) {
   double diff = got - want;
   double scale = want < 0 ? -want : want;
   if (diff < 0) diff = -diff;
@@ -22,7 +22,7 @@ static void check(const char *what, char component, double got, double want) {
   }
 }
 
-static void check_vec3(const char *what, Vec3 got, double x, double y, double z) {
+static void check_vec3(const char* what, Vec3 got, double x, double y, double z) {
   check(what, 'x', got.x, x);
   check(what, 'y', got.y, y);
   check(what, 'z', got.z, z);
@@ -56,13 +56,12 @@ static void check_flux_density(void) {
              mu0 * 1.34375);
   /* Cell 1 alone, weight 0.5: B = mu0 (1 + 0.5 * 0.375). */
   check_vec3("bhyst, one cell",
-             bhyst(1, rest + 1, rest + 1, &weight_half, chi + 1, dt, cell_fraction, hx,
-                   hc_max + 1, tau_c + 1, tau + 1),
+             bhyst(1, rest + 1, rest + 1, &weight_half, chi + 1, dt, cell_fraction, hx, hc_max + 1,
+                   tau_c + 1, tau + 1),
              mu0 * 1.1875, 0, 0);
   /* No cells: B = mu0 (1 - cell_fraction) h; no array is read. */
-  check_vec3("bhyst, no cells", bhyst(0, NULL, NULL, NULL, NULL, dt, cell_fraction, hx, NULL,
-                                      NULL, NULL),
-             mu0, 0, 0);
+  check_vec3("bhyst, no cells",
+             bhyst(0, NULL, NULL, NULL, NULL, dt, cell_fraction, hx, NULL, NULL, NULL), mu0, 0, 0);
 }
 
 /* rho = 1, jc = 1, n = 2, ec = 1: the threshold is 0.5. Below it

@@ -96,11 +96,20 @@ std::string message_of(const LoadedLibrary& library) {
 std::string function_name(fuzzing::FuzzedInput& in, const char* host_name) {
   std::string name = host_name;
   switch (in.byte() % 8) {
-    case 0: name[0] = static_cast<char>(name[0] ^ 0x20); break;  // case differs
-    case 1: name += ' '; break;
-    case 2: name.pop_back(); break;
-    case 3: name.clear(); break;
-    default: break;
+    case 0:
+      name[0] = static_cast<char>(name[0] ^ 0x20);
+      break;  // case differs
+    case 1:
+      name += ' ';
+      break;
+    case 2:
+      name.pop_back();
+      break;
+    case 3:
+      name.clear();
+      break;
+    default:
+      break;
   }
   return name;
 }
@@ -134,8 +143,8 @@ void check_call(const Target& target, fuzzing::FuzzedInput& in) {
   for (const auto& column : columns) inputs.push_back(column.data());
   std::vector<double> outputs(points, fuzzing::from_bits(untouched_bits));
 
-  const int32_t status = library.eval(name.c_str(), count, inputs.data(), block_size,
-                                      outputs.data());
+  const int32_t status =
+      library.eval(name.c_str(), count, inputs.data(), block_size, outputs.data());
   const std::string after = message_of(library);
 
   for (size_t i = 0; i < points; ++i) {
@@ -173,7 +182,8 @@ void check_call(const Target& target, fuzzing::FuzzedInput& in) {
       violated(row, "the block: wrong status or message at its failing point", at);
     }
     for (size_t k = i + 1; k < points; ++k) {
-      if (to_bits(outputs[k]) != untouched_bits) violated(row, "written after the failure", long(k));
+      if (to_bits(outputs[k]) != untouched_bits)
+        violated(row, "written after the failure", long(k));
     }
     return;
   }

@@ -94,8 +94,9 @@ void one_cell(FuzzedInput& in) {
   const Vec3 h = next_vec3(in), hrev_prev = next_vec3(in), h_ref = next_vec3(in);
   check_pure("Urec", [&] { return model.Urec(chi, h, hrev_prev, h_ref); });
   check_pure("dUrec_dh", [&] { return model.dUrec_dh(chi, h, hrev_prev, h_ref); });
-  check_pure("hrev_k",
-             [&] { return model.hrev_k(weight, chi, hc_max, tau_c, tau, dt, h, hrev_prev, h_ref); });
+  check_pure("hrev_k", [&] {
+    return model.hrev_k(weight, chi, hc_max, tau_c, tau, dt, h, hrev_prev, h_ref);
+  });
   check_pure("dHrev_k_dH", [&] {
     return model.dHrev_k_dH(weight, chi, hc_max, tau_c, tau, dt, h, hrev_prev, h_ref);
   });
@@ -124,8 +125,8 @@ void cells(FuzzedInput& in) {
                        cell_fraction, h, hc_max.data(), tau_c.data(), tau.data());
   });
   check_pure("dbhyst_dh", [&] {
-    return model.dbhyst_dh(n_cells, hrev_prev.data(), h_ref.data(), weight.data(), chi.data(),
-                           dt, cell_fraction, h, hc_max.data(), tau_c.data(), tau.data());
+    return model.dbhyst_dh(n_cells, hrev_prev.data(), h_ref.data(), weight.data(), chi.data(), dt,
+                           cell_fraction, h, hc_max.data(), tau_c.data(), tau.data());
   });
 }
 
@@ -167,10 +168,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedInput in(data, size);
   while (!in.empty()) {
     switch (in.byte() % 4) {
-      case 0: scalar_play(in); break;
-      case 1: one_cell(in); break;
-      case 2: cells(in); break;
-      default: power_law(in); break;
+      case 0:
+        scalar_play(in);
+        break;
+      case 1:
+        one_cell(in);
+        break;
+      case 2:
+        cells(in);
+        break;
+      default:
+        power_law(in);
+        break;
     }
   }
   return 0;

@@ -74,16 +74,26 @@ class FuzzedInput {
  private:
   static double ieee_special(unsigned k) {
     switch (k) {
-      case 0: return std::numeric_limits<double>::quiet_NaN();
-      case 1: return -std::numeric_limits<double>::quiet_NaN();
-      case 2: return from_bits(0x7FF8000000000123ull);  // quiet NaN, payload
-      case 3: return from_bits(0x7FF0000000000001ull);  // signalling NaN
-      case 4: return std::numeric_limits<double>::infinity();
-      case 5: return -std::numeric_limits<double>::infinity();
-      case 6: return std::numeric_limits<double>::denorm_min();
-      case 7: return 1e-310;
-      case 8: return -0.0;
-      default: return DBL_EPSILON;
+      case 0:
+        return std::numeric_limits<double>::quiet_NaN();
+      case 1:
+        return -std::numeric_limits<double>::quiet_NaN();
+      case 2:
+        return from_bits(0x7FF8000000000123ull);  // quiet NaN, payload
+      case 3:
+        return from_bits(0x7FF0000000000001ull);  // signalling NaN
+      case 4:
+        return std::numeric_limits<double>::infinity();
+      case 5:
+        return -std::numeric_limits<double>::infinity();
+      case 6:
+        return std::numeric_limits<double>::denorm_min();
+      case 7:
+        return 1e-310;
+      case 8:
+        return -0.0;
+      default:
+        return DBL_EPSILON;
     }
   }
 

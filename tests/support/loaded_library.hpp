@@ -53,8 +53,7 @@ inline BlockResult eval_block(const LoadedLibrary& library,
   BlockResult result;
   result.outputs.assign(points, sentinel);
   result.status = library.eval(library.name().c_str(), static_cast<int32_t>(columns.size()),
-                               inputs.data(), static_cast<int32_t>(points),
-                               result.outputs.data());
+                               inputs.data(), static_cast<int32_t>(points), result.outputs.data());
   const char* message = library.last_error();
   result.message = message != nullptr ? message : "";
   return result;

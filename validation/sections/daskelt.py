@@ -8,16 +8,27 @@ import numpy as np
 import materials
 
 from validation import reference as ref
-from validation.shared import (GRID_POINTS, Section, figure_link, limit, log_grid, pyplot,
-                               relative, save, span, table, two_panels, worst_of)
+from validation.shared import (
+    GRID_POINTS,
+    Section,
+    figure_link,
+    limit,
+    log_grid,
+    pyplot,
+    relative,
+    save,
+    span,
+    table,
+    two_panels,
+    worst_of,
+)
 
 # The range compared is the meaningful one: the fits' temperatures and RRRs.
 RANGE_K = ref.COPPER_CONDUCTIVITY_RANGE_K
 RRR_RANGE = (min(ref.COPPER_CONDUCTIVITY), max(ref.COPPER_CONDUCTIVITY))
 LIMITS = {50: 0.025, 100: 0.025, 150: 0.025, 300: 0.03, 500: 0.035}  # by RRR
 
-REFERENCE = ("NIST OFHC copper conductivity, RRR "
-             + ", ".join(map(str, ref.COPPER_CONDUCTIVITY)))
+REFERENCE = "NIST OFHC copper conductivity, RRR " + ", ".join(map(str, ref.COPPER_CONDUCTIVITY))
 AGREES_WITHIN = f"{limit(min(LIMITS.values()))} to {limit(max(LIMITS.values()))} by RRR"
 
 
@@ -31,8 +42,7 @@ def compare():
         deviation = k / k_ref - 1
         curves[rrr] = (k, k_ref, deviation, stated)
         checks.append(worst_of(deviation, T, f"RRR {rrr}", over, LIMITS[rrr], "K"))
-    return Section(checks, {"T": T, "curves": curves},
-                   meaningful={"T": RANGE_K, "RRR": RRR_RANGE})
+    return Section(checks, {"T": T, "curves": curves}, meaningful={"T": RANGE_K, "RRR": RRR_RANGE})
 
 
 def text(section):
@@ -44,8 +54,10 @@ def text(section):
             beyond.append(str(rrr))
     largest = max(c.limit for c in section.checks)
     if beyond:
-        stated = (f"At RRR {', '.join(beyond)} it lies further from the NIST fit than that "
-                  "fit's own stated error against its data.")
+        stated = (
+            f"At RRR {', '.join(beyond)} it lies further from the NIST fit than that "
+            "fit's own stated error against its data."
+        )
     else:
         stated = "It lies within each NIST fit's own stated error against its data."
     return f"""## Daskelt: thermal conductivity of copper
@@ -80,8 +92,13 @@ def draw(section, folder):
     top.set_ylabel("k (W/(m K))")
     top.legend(ncol=2)
     largest = max(LIMITS.values())
-    bottom.axhspan(-100 * largest, 100 * largest, color="tab:green", alpha=0.08,
-                   label=f"limit ±{limit(largest)}")
+    bottom.axhspan(
+        -100 * largest,
+        100 * largest,
+        color="tab:green",
+        alpha=0.08,
+        label=f"limit ±{limit(largest)}",
+    )
     bottom.set_ylabel("Daskelt / NIST − 1 (%)")
     bottom.set_xlabel("T (K)")
     bottom.legend(ncol=3)

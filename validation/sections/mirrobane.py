@@ -13,8 +13,21 @@ import numpy as np
 import materials
 
 from validation import reference as ref
-from validation.shared import (Section, argument, check_table, figure_link, limit, log_grid,
-                               number, relative, save, span, table, two_panels, worst_of)
+from validation.shared import (
+    Section,
+    argument,
+    check_table,
+    figure_link,
+    limit,
+    log_grid,
+    number,
+    relative,
+    save,
+    span,
+    table,
+    two_panels,
+    worst_of,
+)
 
 RANGE_K = ref.COPPER_SPECIFIC_HEAT_RANGE_K  # the range compared is the meaningful one
 SPLIT_K = ref.COPPER_SPECIFIC_HEAT_ERROR[1][0]  # where NIST's stated error changes
@@ -25,8 +38,10 @@ BREAKPOINTS_K = argument("Mirrobane", "T")["pieces"]["breakpoints"]
 COUNTED = ("none", "one", "two", "three", "four", "five", "six", "seven", "eight", "nine")
 
 REFERENCE = f"NIST OFHC copper specific heat × {number(ref.COPPER_DENSITY)} kg/m³"
-AGREES_WITHIN = (f"{limit(LIMITS[0])}, {limit(LIMITS[1])} from {number(SPLIT_K)} K; "
-                 f"jumps {limit(JUMP_LIMIT)}")
+AGREES_WITHIN = (
+    f"{limit(LIMITS[0])}, {limit(LIMITS[1])} from {number(SPLIT_K)} K; "
+    f"jumps {limit(JUMP_LIMIT)}"
+)
 
 
 def compare():
@@ -37,26 +52,46 @@ def compare():
     low = T < SPLIT_K
     below = span(RANGE_K[0], SPLIT_K, "K")
     above = span(SPLIT_K, RANGE_K[1], "K")
-    checks = [worst_of(deviation[low], T[low], "heat capacity", below, LIMITS[0], "K"),
-              worst_of(deviation[~low], T[~low], "heat capacity", above, LIMITS[1], "K")]
+    checks = [
+        worst_of(deviation[low], T[low], "heat capacity", below, LIMITS[0], "K"),
+        worst_of(deviation[~low], T[~low], "heat capacity", above, LIMITS[1], "K"),
+    ]
     at = np.array(BREAKPOINTS_K)
     left = materials.Mirrobane(at)
     right = materials.Mirrobane(np.nextafter(at, math.inf))
     jumps = [(b, l, r, r - l, (r - l) / l) for b, l, r in zip(at, left, right)]
-    checks.append(worst_of(np.array([j[4] for j in jumps]), at, "jump at a breakpoint",
-                           f"the {COUNTED[len(at)]} breakpoints", JUMP_LIMIT, "K"))
-    return Section(checks, {"T": T, "C": C, "C_ref": C_ref, "deviation": deviation,
-                            "jumps": jumps}, meaningful={"T": RANGE_K})
+    checks.append(
+        worst_of(
+            np.array([j[4] for j in jumps]),
+            at,
+            "jump at a breakpoint",
+            f"the {COUNTED[len(at)]} breakpoints",
+            JUMP_LIMIT,
+            "K",
+        )
+    )
+    return Section(
+        checks,
+        {"T": T, "C": C, "C_ref": C_ref, "deviation": deviation, "jumps": jumps},
+        meaningful={"T": RANGE_K},
+    )
 
 
 def text(section):
     d = section.data
-    jumps = [(number(b), f"{left:.10g}", f"{right:.10g}", f"{'+' if jump > 0 else ''}"
-              f"{number(jump, 4)}", relative(rel))
-             for b, left, right, jump, rel in d["jumps"]]
+    jumps = [
+        (
+            number(b),
+            f"{left:.10g}",
+            f"{right:.10g}",
+            f"{'+' if jump > 0 else ''}" f"{number(jump, 4)}",
+            relative(rel),
+        )
+        for b, left, right, jump, rel in d["jumps"]
+    ]
     stated = ref.COPPER_SPECIFIC_HEAT_ERROR
     errors = ", ".join(f"{limit(e)} from {number(t)} K" for t, e in stated)
-    fit_checks = section.checks[:len(stated)]
+    fit_checks = section.checks[: len(stated)]
     inside = all(abs(c.worst) <= e for c, (_, e) in zip(fit_checks, stated))
     largest = max(d["jumps"], key=lambda j: abs(j[4]))
     low, high = RANGE_K
@@ -92,14 +127,25 @@ def draw(section, folder):
     d = section.data
     fig, top, bottom = two_panels("Mirrobane: heat capacity of copper against NIST")
     top.loglog(d["T"], d["C"], label="Mirrobane")
-    top.loglog(d["T"], d["C_ref"], "k--", linewidth=0.9,
-               label=f"NIST c_p × {number(ref.COPPER_DENSITY)} kg/m³")
+    top.loglog(
+        d["T"],
+        d["C_ref"],
+        "k--",
+        linewidth=0.9,
+        label=f"NIST c_p × {number(ref.COPPER_DENSITY)} kg/m³",
+    )
     top.set_ylabel("C (J/(m³ K))")
     bottom.semilogx(d["T"], 100 * d["deviation"], label="Mirrobane / NIST − 1")
     edges = [t for t, _ in ref.COPPER_SPECIFIC_HEAT_ERROR] + [RANGE_K[1]]
     errors = [e for _, e in ref.COPPER_SPECIFIC_HEAT_ERROR]
-    bottom.stairs([100 * e for e in errors], edges, color="gray", linestyle=":",
-                  baseline=None, label="NIST's stated error")
+    bottom.stairs(
+        [100 * e for e in errors],
+        edges,
+        color="gray",
+        linestyle=":",
+        baseline=None,
+        label="NIST's stated error",
+    )
     bottom.stairs([-100 * e for e in errors], edges, color="gray", linestyle=":", baseline=None)
     for axis in (top, bottom):
         for b in BREAKPOINTS_K:

@@ -16,8 +16,19 @@ import materials
 from materials import orvandel as model
 
 from validation import reference as ref
-from validation.shared import (Check, Section, catalogue_entry, check_table, defaults,
-                               figure_link, limit, number, one_panel, save, table)
+from validation.shared import (
+    Check,
+    Section,
+    catalogue_entry,
+    check_table,
+    defaults,
+    figure_link,
+    limit,
+    number,
+    one_panel,
+    save,
+    table,
+)
 
 STEPS = 2000  # per period
 PERIODS = 3  # the first settles the history, the last two are compared
@@ -26,11 +37,13 @@ AREA_LIMIT = 1e-5  # the sampled loop cuts the parallelogram's corners
 CLOSURE_LIMIT = 1e-9  # relative, cycle to cycle
 # The vector model of the README's example: cell 0 reversible, two with
 # play and coupling; h along x, amplitude 1000 A/m, period 10 s in 200 steps.
-VECTOR_CELLS = {"weight": (0.2, 0.2, 0.1),
-                "chi": (0.0, 200.0, 500.0),  # A/m, play radius
-                "hc_max": (0.0, 50.0, 20.0),  # A/m, coupling limit
-                "tau_c": (0.0, 0.05, 0.2),  # s, coupling time constant
-                "tau": (0.01, 0.01, 0.02)}  # s, relaxation time constant
+VECTOR_CELLS = {
+    "weight": (0.2, 0.2, 0.1),
+    "chi": (0.0, 200.0, 500.0),  # A/m, play radius
+    "hc_max": (0.0, 50.0, 20.0),  # A/m, coupling limit
+    "tau_c": (0.0, 0.05, 0.2),  # s, coupling time constant
+    "tau": (0.01, 0.01, 0.02),
+}  # s, relaxation time constant
 VECTOR_DT, VECTOR_CELL_FRACTION = 0.05, 0.5  # s, -
 VECTOR_AMPLITUDE, VECTOR_STEPS = 1000.0, 200  # A/m, per period
 
@@ -40,8 +53,8 @@ AGREES_WITHIN = limit(AREA_LIMIT)
 
 def cycles(values, steps):
     """The last two periods, each closed by the sample before it."""
-    last = values[-steps - 1:]
-    before = values[-2 * steps - 1:-steps]
+    last = values[-steps - 1 :]
+    before = values[-2 * steps - 1 : -steps]
     return before, last
 
 
@@ -64,8 +77,9 @@ def play_loop(amplitude, width, tau, dt):
 
 def vector_loop():
     """(h, B_x) from rest, each step's history accepted before the next."""
-    cells = materials.VectorHysteresis(**VECTOR_CELLS, dt=VECTOR_DT,
-                                       cell_fraction=VECTOR_CELL_FRACTION)
+    cells = materials.VectorHysteresis(
+        **VECTOR_CELLS, dt=VECTOR_DT, cell_fraction=VECTOR_CELL_FRACTION
+    )
     steps = np.arange(0, VECTOR_STEPS * PERIODS + 1)
     h = VECTOR_AMPLITUDE * np.sin(2 * math.pi * steps / VECTOR_STEPS)
     B = np.empty_like(h)
@@ -85,21 +99,48 @@ def compare():
         (j0, r0), (j1, r1) = zip(cycles(j, STEPS), cycles(j_rev, STEPS))
         loops[ratio] = (j, j_rev, loop_area(j1, r1), np.max(np.abs(r1 - r0)) / amplitude)
     play_area = 4 * width * (amplitude - width)
-    checks.append(Check("play loop area (τ = 0) against 4w(A − w)", "one period",
-                        loops[0.0][2] / play_area - 1, "", AREA_LIMIT))
+    checks.append(
+        Check(
+            "play loop area (τ = 0) against 4w(A − w)",
+            "one period",
+            loops[0.0][2] / play_area - 1,
+            "",
+            AREA_LIMIT,
+        )
+    )
     h, B = vector_loop()
     (h0, B0), (h1, B1) = zip(cycles(h, VECTOR_STEPS), cycles(B, VECTOR_STEPS))
     energies = (loop_area(B0, h0), loop_area(B1, h1))  # closed integral of h dB
-    checks.append(Check("B(h): energy of the last cycle against the one before",
-                        "two periods", energies[1] / energies[0] - 1, "", CLOSURE_LIMIT))
-    return Section(checks, {"amplitude": amplitude, "width": width, "dt": dt, "loops": loops,
-                            "play_area": play_area, "h": h, "B": B, "energies": energies})
+    checks.append(
+        Check(
+            "B(h): energy of the last cycle against the one before",
+            "two periods",
+            energies[1] / energies[0] - 1,
+            "",
+            CLOSURE_LIMIT,
+        )
+    )
+    return Section(
+        checks,
+        {
+            "amplitude": amplitude,
+            "width": width,
+            "dt": dt,
+            "loops": loops,
+            "play_area": play_area,
+            "h": h,
+            "B": B,
+            "energies": energies,
+        },
+    )
 
 
 def text(section):
     d = section.data
-    rows = [(number(ratio), number(ratio * d["dt"]), number(area), limit(change))
-            for ratio, (_, _, area, change) in d["loops"].items()]
+    rows = [
+        (number(ratio), number(ratio * d["dt"]), number(area), limit(change))
+        for ratio, (_, _, area, change) in d["loops"].items()
+    ]
     energies = d["energies"]
     cells = {name: ", ".join(map(number, values)) for name, values in VECTOR_CELLS.items()}
     return f"""## Orvandel: hysteresis model
@@ -150,10 +191,13 @@ def draw(section, folder):
 
     fig, axis = one_panel("Orvandel: the vector model's B(h), alternating field along x")
     last = slice(-VECTOR_STEPS - 1, None)
-    axis.plot(d["h"], 1e3 * d["B"], color="tab:blue", alpha=0.3, linewidth=0.8,
-              label="from rest")
-    axis.plot(d["h"][last], 1e3 * d["B"][last], color="tab:blue",
-              label=f"last period: ∮h·dB = {d['energies'][1]:.4g} J/m³")
+    axis.plot(d["h"], 1e3 * d["B"], color="tab:blue", alpha=0.3, linewidth=0.8, label="from rest")
+    axis.plot(
+        d["h"][last],
+        1e3 * d["B"][last],
+        color="tab:blue",
+        label=f"last period: ∮h·dB = {d['energies'][1]:.4g} J/m³",
+    )
     axis.plot(d["h"], 1e3 * ref.MU0 * d["h"], "k--", linewidth=0.8, label="μ0 h")
     axis.set_xlabel("h (A/m)")
     axis.set_ylabel("B (mT)")

@@ -15,8 +15,19 @@ from numpy.polynomial.legendre import leggauss
 import materials
 
 from validation import reference as ref
-from validation.shared import (Check, Section, check_table, figure_link, limit, log_grid, number,
-                               save, span, two_panels, worst_of)
+from validation.shared import (
+    Check,
+    Section,
+    check_table,
+    figure_link,
+    limit,
+    log_grid,
+    number,
+    save,
+    span,
+    two_panels,
+    worst_of,
+)
 
 STEP = 1e-3  # relative step in T
 DERIVATIVE_LIMIT = 1e-6
@@ -33,8 +44,10 @@ def specific_heat(T):
 
 def central_difference(T):
     h = STEP * T
-    return (8 * (specific_heat(T + h) - specific_heat(T - h))
-            - (specific_heat(T + 2 * h) - specific_heat(T - 2 * h))) / (12 * h)
+    return (
+        8 * (specific_heat(T + h) - specific_heat(T - h))
+        - (specific_heat(T + 2 * h) - specific_heat(T - 2 * h))
+    ) / (12 * h)
 
 
 def integral(low, high):
@@ -55,12 +68,23 @@ def compare():
     area = integral(low, high)
     rise = float(specific_heat(high) - specific_heat(low))
     over = span(low, high, "K")
-    checks = [worst_of(deviation, T, "dC/dT against the difference quotient", over,
-                       DERIVATIVE_LIMIT, "K"),
-              Check("integral against c_p(300 K) − c_p(4 K)", over, area / rise - 1, "",
-                    INTEGRAL_LIMIT)]
-    return Section(checks, {"T": T, "derivative": derivative, "difference": difference,
-                            "deviation": deviation, "integral": area, "rise": rise})
+    checks = [
+        worst_of(
+            deviation, T, "dC/dT against the difference quotient", over, DERIVATIVE_LIMIT, "K"
+        ),
+        Check("integral against c_p(300 K) − c_p(4 K)", over, area / rise - 1, "", INTEGRAL_LIMIT),
+    ]
+    return Section(
+        checks,
+        {
+            "T": T,
+            "derivative": derivative,
+            "difference": difference,
+            "deviation": deviation,
+            "integral": area,
+            "rise": rise,
+        },
+    )
 
 
 def text(section):

@@ -14,8 +14,17 @@ import numpy as np
 import materials
 from materials import orvandel
 
-from validation.shared import (Check, Section, check_table, defaults, figure_link, limit, number,
-                               save, two_panels)
+from validation.shared import (
+    Check,
+    Section,
+    check_table,
+    defaults,
+    figure_link,
+    limit,
+    number,
+    save,
+    two_panels,
+)
 
 VALUE_LIMIT = 1e-12  # E(Jc) = Ec, and |E| continuous at Jth
 SLOPE_LIMIT = 1e-6  # the slope on each side of Jth against rho
@@ -37,20 +46,36 @@ def compare():
     below = np.nextafter(threshold, 0.0)
     d = STEP * threshold
     slope_below = (3 * field(below) - 4 * field(below - d) + field(below - 2 * d)) / (2 * d)
-    slope_above = (4 * field(threshold + d) - 3 * field(threshold)
-                   - field(threshold + 2 * d)) / (2 * d)
-    checks = [Check("E(Jc) against Ec", "at Jc", field(jc) / ec - 1, "", VALUE_LIMIT),
-              Check("|E| just below Jth against |E| at Jth", "at Jth",
-                    field(below) / field(threshold) - 1, "", VALUE_LIMIT),
-              Check("slope below Jth against ρ", "at Jth", slope_below / rho - 1, "",
-                    SLOPE_LIMIT),
-              Check("slope above Jth against ρ", "at Jth", slope_above / rho - 1, "",
-                    SLOPE_LIMIT)]
+    slope_above = (4 * field(threshold + d) - 3 * field(threshold) - field(threshold + 2 * d)) / (
+        2 * d
+    )
+    checks = [
+        Check("E(Jc) against Ec", "at Jc", field(jc) / ec - 1, "", VALUE_LIMIT),
+        Check(
+            "|E| just below Jth against |E| at Jth",
+            "at Jth",
+            field(below) / field(threshold) - 1,
+            "",
+            VALUE_LIMIT,
+        ),
+        Check("slope below Jth against ρ", "at Jth", slope_below / rho - 1, "", SLOPE_LIMIT),
+        Check("slope above Jth against ρ", "at Jth", slope_above / rho - 1, "", SLOPE_LIMIT),
+    ]
     J = np.linspace(0.5 * jc, 3.0 * jc, 2001)
     E = field(J)
-    return Section(checks, {"law": law, "threshold": threshold, "J": J, "E": E,
-                            "slope": np.gradient(E, J), "E_threshold": field(threshold),
-                            "slope_below": slope_below, "slope_above": slope_above})
+    return Section(
+        checks,
+        {
+            "law": law,
+            "threshold": threshold,
+            "J": J,
+            "E": E,
+            "slope": np.gradient(E, J),
+            "E_threshold": field(threshold),
+            "slope_below": slope_below,
+            "slope_above": slope_above,
+        },
+    )
 
 
 def text(section):

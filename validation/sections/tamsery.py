@@ -10,8 +10,20 @@ import numpy as np
 import materials
 
 from validation import reference as ref
-from validation.shared import (Section, argument, check_table, figure_link, limit, log_grid,
-                               number, relative, save, span, two_panels, worst_of)
+from validation.shared import (
+    Section,
+    argument,
+    check_table,
+    figure_link,
+    limit,
+    log_grid,
+    number,
+    relative,
+    save,
+    span,
+    two_panels,
+    worst_of,
+)
 
 TABLE_END = argument("Tamsery", "H")["pieces"]["breakpoints"][-1]  # A/m
 SATURATED_FROM = 212170.0  # A/m, a table point: from here on within the limit
@@ -28,10 +40,21 @@ def compare():
     polarization = B - ref.MU0 * H
     saturated = H >= SATURATED_FROM
     deviation = polarization / ref.IRON_SATURATION_POLARIZATION - 1
-    checks = [worst_of(deviation[saturated], H[saturated], "B − μ0H against J_s",
-                       span(SATURATED_FROM, CHECKED_TO, "A/m"), LIMIT, "A/m")]
-    return Section(checks, {"H": H, "B": B, "polarization": polarization,
-                            "deviation": deviation}, meaningful={"H": (0.0, TABLE_END)})
+    checks = [
+        worst_of(
+            deviation[saturated],
+            H[saturated],
+            "B − μ0H against J_s",
+            span(SATURATED_FROM, CHECKED_TO, "A/m"),
+            LIMIT,
+            "A/m",
+        )
+    ]
+    return Section(
+        checks,
+        {"H": H, "B": B, "polarization": polarization, "deviation": deviation},
+        meaningful={"H": (0.0, TABLE_END)},
+    )
 
 
 def largest_fall(H, polarization):
@@ -39,8 +62,11 @@ def largest_fall(H, polarization):
     where dB/dH < mu0."""
     peaks = np.maximum.accumulate(polarization)
     end = int(np.argmax(peaks - polarization))
-    start = int(np.argmax(polarization[:end + 1]))
+    start = int(np.argmax(polarization[: end + 1]))
     return H[start], H[end], float(peaks[end] - polarization[end])
+
+
+FIGURE_TITLE = "Tamsery's B(H), and B - mu0 H against the saturation polarization of iron"
 
 
 def text(section):
@@ -57,7 +83,7 @@ J_s = μ0 M_s = {number(js, 4)} T with M_s = {magnetisation} MA/m
 ({ref.IRON_SATURATION_SOURCE}). Far above the knee, B − μ0H of iron or
 low-carbon steel approaches J_s from below.
 
-{figure_link("tamsery", "Tamsery's B(H), and B - mu0 H against the saturation polarization of iron")}
+{figure_link("tamsery", FIGURE_TITLE)}
 
 {check_table(section.checks)}
 
@@ -84,10 +110,14 @@ def draw(section, folder):
     top.semilogx(H, d["B"][positive], label="Tamsery B")
     top.set_ylabel("B (T)")
     bottom.semilogx(H, d["polarization"][positive], label="Tamsery B − μ0H")
-    bottom.axhline(js, color="k", linestyle="--", linewidth=0.9,
-                   label=f"J_s of iron, {js:.4g} T")
-    bottom.axhspan(js * (1 - LIMIT), js * (1 + LIMIT), color="tab:green",
-                   alpha=0.12, label=f"J_s ±{limit(LIMIT)}")
+    bottom.axhline(js, color="k", linestyle="--", linewidth=0.9, label=f"J_s of iron, {js:.4g} T")
+    bottom.axhspan(
+        js * (1 - LIMIT),
+        js * (1 + LIMIT),
+        color="tab:green",
+        alpha=0.12,
+        label=f"J_s ±{limit(LIMIT)}",
+    )
     bottom.set_ylim(1.9, 2.2)
     for axis in (top, bottom):
         axis.axvline(TABLE_END, color="gray", linestyle=":", linewidth=0.8)

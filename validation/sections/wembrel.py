@@ -11,9 +11,22 @@ import numpy as np
 import materials
 
 from validation import reference as ref
-from validation.shared import (Section, accepted, catalogue_entry, check_table, figure_link,
-                               limit, log_grid, number, relative, save, span, table, two_panels,
-                               worst_of)
+from validation.shared import (
+    Section,
+    accepted,
+    catalogue_entry,
+    check_table,
+    figure_link,
+    limit,
+    log_grid,
+    number,
+    relative,
+    save,
+    span,
+    table,
+    two_panels,
+    worst_of,
+)
 
 LIMIT = 0.30
 PLOT_K = (1.0, 1400.0)
@@ -37,18 +50,27 @@ def compare():
     deviation = rho_at_ref / rho_ref - 1
     low, high = meaningful_range(T_ref, deviation)
     inside = (T_ref >= low) & (T_ref <= high)
-    checks = [worst_of(deviation[inside], T_ref[inside], "resistivity", span(low, high, "K"),
-                       LIMIT, "K")]
+    checks = [
+        worst_of(deviation[inside], T_ref[inside], "resistivity", span(low, high, "K"), LIMIT, "K")
+    ]
     T = log_grid(*PLOT_K)
     # Where no reference reaches: the fit's turning points below it.
     T_low = log_grid(TURNS_FROM_K, low, 4001)
     rho_low = materials.Wembrel(T_low)
     turns = np.nonzero(np.diff(np.sign(np.diff(rho_low))))[0] + 1
-    return Section(checks, {"T": T, "rho": materials.Wembrel(T), "T_ref": T_ref,
-                            "rho_ref": rho_ref, "rho_at_ref": rho_at_ref,
-                            "deviation": deviation,
-                            "turns": [(T_low[i], rho_low[i]) for i in turns]},
-                   meaningful={"T": (low, high)})
+    return Section(
+        checks,
+        {
+            "T": T,
+            "rho": materials.Wembrel(T),
+            "T_ref": T_ref,
+            "rho_ref": rho_ref,
+            "rho_at_ref": rho_at_ref,
+            "deviation": deviation,
+            "turns": [(T_low[i], rho_low[i]) for i in turns],
+        },
+        meaningful={"T": (low, high)},
+    )
 
 
 def text(section):
@@ -61,10 +83,13 @@ def text(section):
             notes.append("indicative")
         if not low <= T <= high:
             notes.append("past the meaningful range")
-        rows.append((number(T), number(rho_ref, 4), number(rho, 4), relative(dev),
-                     ", ".join(notes)))
-    turns = ", ".join(f"{number(T, 3)} K ({'minimum' if i % 2 == 0 else 'maximum'}, "
-                      f"{number(rho, 3)} Ω m)" for i, (T, rho) in enumerate(d["turns"]))
+        rows.append(
+            (number(T), number(rho_ref, 4), number(rho, 4), relative(dev), ", ".join(notes))
+        )
+    turns = ", ".join(
+        f"{number(T, 3)} K ({'minimum' if i % 2 == 0 else 'maximum'}, " f"{number(rho, 3)} Ω m)"
+        for i, (T, rho) in enumerate(d["turns"])
+    )
     worst = section.checks[0]
     ratio = d["rho_at_ref"][-1] / d["rho_ref"][-1]
     return f"""## Wembrel: electrical resistivity of aluminium
@@ -107,21 +132,34 @@ def draw(section, folder):
         axis.axvspan(high, PLOT_K[1], color="tab:red", alpha=0.1)
         axis.axvline(ref.ALUMINIUM_MELTING_POINT_K, color="k", linestyle=":", linewidth=0.8)
     for axis, values in ((top, d["rho_ref"]), (bottom, d["rho_at_ref"] / d["rho_ref"])):
-        axis.plot(d["T_ref"][~indicative], values[~indicative], "ko", markersize=4,
-                  label="CRC/Desai")
-        axis.plot(d["T_ref"][indicative], values[indicative], "ko", markersize=4,
-                  markerfacecolor="none", label="CRC/Desai, indicative")
+        axis.plot(
+            d["T_ref"][~indicative], values[~indicative], "ko", markersize=4, label="CRC/Desai"
+        )
+        axis.plot(
+            d["T_ref"][indicative],
+            values[indicative],
+            "ko",
+            markersize=4,
+            markerfacecolor="none",
+            label="CRC/Desai, indicative",
+        )
     top.set_ylim(1e-13, 1.0)
     top.text(1.3, 1e-2, f"below {number(low)} K: depends on purity,\nno reference", fontsize=8)
-    top.text(high * 0.97, 1e-2, "the fit stops\nmeaning anything", fontsize=8, color="tab:red",
-             horizontalalignment="right")
-    top.text(ref.ALUMINIUM_MELTING_POINT_K * 1.04, 1e-9, "aluminium melts", fontsize=8,
-             rotation=90)
+    top.text(
+        high * 0.97,
+        1e-2,
+        "the fit stops\nmeaning anything",
+        fontsize=8,
+        color="tab:red",
+        horizontalalignment="right",
+    )
+    top.text(ref.ALUMINIUM_MELTING_POINT_K * 1.04, 1e-9, "aluminium melts", fontsize=8, rotation=90)
     top.set_ylabel("ρ (Ω m)")
     top.legend(loc="lower right")
     bottom.set_yscale("log")
-    bottom.axhspan(1 - LIMIT, 1 + LIMIT, color="tab:green", alpha=0.12,
-                   label=f"within ±{limit(LIMIT)}")
+    bottom.axhspan(
+        1 - LIMIT, 1 + LIMIT, color="tab:green", alpha=0.12, label=f"within ±{limit(LIMIT)}"
+    )
     bottom.set_ylabel("Wembrel / CRC")
     bottom.set_xlabel("T (K)")
     bottom.legend(loc="upper left")
