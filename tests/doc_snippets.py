@@ -16,9 +16,10 @@ character must match; trailing blanks do not count.
 
 The sessions run in a scratch folder that holds the checkout's files as
 links, so relative paths read as in the checkout and every file a session
-writes stays out of it. HOME is that folder, with materials-venv linked to
-the virtual environment given, and PATH starts with the build's programs, as
-after the README's export. Blocks without a comment are not run.
+writes stays out of it. HOME is the folder above it, with materials-venv
+linked to the virtual environment given, and PATH starts with the build's
+programs, as after the README's export. Blocks without a comment are not
+run.
     doc_snippets.py VENV FILE.md...
 """
 
@@ -115,6 +116,8 @@ def matches(quoted, printed):
 def check_session(where, block, folder, environment):
     """Runs the session's commands; its failures, as text."""
     session = commands_and_outputs(block)
+    if not session:
+        return [f"{where}: a checked session without a command ({PROMPT!r})\n"]
     outputs = run_in_terminal([command for command, _ in session], folder, environment)
     failures = []
     for (command, quoted), printed in zip(session, outputs):
@@ -134,7 +137,7 @@ def scratch_checkout(checkout, scratch, venv):
     folder = scratch / "checkout"
     folder.mkdir()
     for entry in checkout.iterdir():
-        if entry.name != ".git":
+        if entry.name not in (".git", "out"):  # out/: where the pages' commands write
             (folder / entry.name).symlink_to(entry)
     (scratch / "materials-venv").symlink_to(venv)
     return folder
