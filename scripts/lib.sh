@@ -18,11 +18,37 @@ need_packages() {
     echo "  sudo apt-get update && sudo apt-get install -y ${missing[*]}" >&2
     exit 1
   fi
+  # One line for what is installed; apt's own chatter (debconf's notes among
+  # it) only when it fails.
+  echo "installing Debian packages: ${missing[*]}" >&2
+  local log
+  log=$(mktemp)
   if [ "$apt_updated" = no ]; then
-    apt-get update -qq
+    apt-get update -qq >"$log" 2>&1 || { cat "$log" >&2; rm -f "$log"; exit 1; }
     apt_updated=yes
   fi
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >"$log" 2>&1 ||
+    { cat "$log" >&2; rm -f "$log"; exit 1; }
+  rm -f "$log"
+}
+
+# run_step LABEL COMMAND... : runs COMMAND with its output set aside and
+# prints one line, LABEL and the seconds it took; when COMMAND fails, its
+# output's last lines and the status, and the script stops.
+run_step() {
+  local label=$1 started=$SECONDS log status=0
+  shift
+  log=$(mktemp)
+  printf '%s ... ' "$label"
+  ("$@") >"$log" 2>&1 || status=$?  # a subshell: an exit in COMMAND still reports
+  if [ "$status" -ne 0 ]; then
+    echo "failed after $((SECONDS - started)) s (status $status):"
+    tail -n 40 "$log"
+    rm -f "$log"
+    exit "$status"
+  fi
+  echo "$((SECONDS - started)) s"
+  rm -f "$log"
 }
 
 # The libraries, by host function name, in the catalogue's order.
