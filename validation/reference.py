@@ -9,6 +9,8 @@ import math
 
 import numpy as np
 
+from validation import libm
+
 # ---- Copper, thermal conductivity: fits by RRR.
 #   log10 k = (a + c T^0.5 + e T + g T^1.5 + i T^2) / (1 + b T^0.5 + d T + f T^1.5 + h T^2)
 # k in W/(m K), T in K, 4 K to 300 K. Each row: the fit's stated error
@@ -56,8 +58,9 @@ def copper_conductivity(T, rrr):
     a, b, c, d, e, f, g, h, i = COPPER_CONDUCTIVITY[rrr][1]
     T = np.asarray(T, dtype=float)
     s = np.sqrt(T)
-    return 10.0 ** (
-        (a + c * s + e * T + g * T * s + i * T * T) / (1 + b * s + d * T + f * T * s + h * T * T)
+    return libm.power(
+        10.0,
+        (a + c * s + e * T + g * T * s + i * T * T) / (1 + b * s + d * T + f * T * s + h * T * T),
     )
 
 
@@ -105,11 +108,11 @@ AL6061_SPECIFIC_HEAT_CHECKS = ((4, 0.2920), (300, 953.9))
 
 def log_polynomial_fit(coefficients, T):
     """10^(sum_k a_k (log10 T)^k): the form of both specific-heat fits."""
-    L = np.log10(np.asarray(T, dtype=float))
+    L = libm.log10(T)
     exponent = np.zeros_like(L)
     for a in reversed(coefficients):
         exponent = exponent * L + a
-    return 10.0**exponent
+    return libm.power(10.0, exponent)
 
 
 # ---- Copper, density at room temperature: turns the specific heat per

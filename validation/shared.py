@@ -8,12 +8,15 @@ so that a change that moves the fit fails; a law's or a model's limit is
 what the numerics allow. Library values come from the libraries, through
 the materials package; reference values from validation/reference.py."""
 import functools
+import math
 from dataclasses import dataclass, field
 
 import numpy as np
 
 import materials
 from materials._catalogue import accepted_range
+
+from validation import libm
 
 GRID_POINTS = 1001  # per curve, spaced evenly in log T
 FIGURES = "validation"  # the figures' folder, beside validation.md
@@ -52,7 +55,10 @@ def worst_of(deviation, where, label, over, limit, unit):
 
 
 def log_grid(low, high, points=GRID_POINTS):
-    return np.geomspace(low, high, points)  # both ends exact
+    """`points` values from low to high, spaced evenly in log10, both ends exact."""
+    grid = libm.power(10.0, np.linspace(math.log10(low), math.log10(high), points))
+    grid[0], grid[-1] = low, high
+    return grid
 
 
 # ---- Numbers as the report prints them -----------------------------------------

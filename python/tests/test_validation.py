@@ -2,8 +2,10 @@
 the limit the report states, the catalogue's meaningful ranges the ones the
 report finds, the catalogue's breakpoints the libraries', the reference fits
 copied right, and the committed report, docs/validation.md, the one the
-libraries give now."""
+libraries give now, on a CPU with AVX-512 or without."""
+import os
 import re
+import subprocess
 import sys
 from pathlib import Path
 
@@ -15,7 +17,7 @@ import materials
 
 REPOSITORY = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(REPOSITORY))
-from validation import reference, report  # noqa: E402
+from validation import libm, reference, report  # noqa: E402
 
 CHECKS = [(name, check) for name, section in report.sections().items() for check in section.checks]
 ASCII = str.maketrans({"–": "-", "−": "-", "μ": "mu", "τ": "tau", "ρ": "rho"})
@@ -101,3 +103,25 @@ def test_committed_report_is_the_one_the_libraries_give():
     ), "docs/validation.md is out of date: rerun scripts/run-validation"
     figures = re.findall(r"\]\((validation/[^)]+\.png)\)", committed)
     assert figures and all((docs / f).is_file() for f in figures)
+
+
+def test_report_is_the_same_with_numpys_avx512_paths_on_and_off(tmp_path):
+    """The report, text and figures, written here and by a process whose
+    NumPy runs as on an AVX2 CPU (its own vectorised exp, log and pow off,
+    the C library's on) is the same, byte for byte."""
+    report.main(["validation", str(tmp_path / "here")])
+    environment = dict(os.environ, NPY_DISABLE_CPU_FEATURES=libm.without_avx512())
+    run = subprocess.run(
+        [sys.executable, "-m", "validation", str(tmp_path / "avx2")],
+        cwd=REPOSITORY,
+        env=environment,
+        capture_output=True,
+        text=True,
+    )
+    assert run.returncode == 0, run.stderr
+    here, avx2 = (
+        {f.relative_to(folder): f.read_bytes() for f in folder.rglob("*") if f.is_file()}
+        for folder in (tmp_path / "here", tmp_path / "avx2")
+    )
+    assert here.keys() == avx2.keys()
+    assert [str(f) for f in here if here[f] != avx2[f]] == []

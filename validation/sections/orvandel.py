@@ -15,6 +15,7 @@ import numpy as np
 import materials
 from materials import orvandel as model
 
+from validation import libm
 from validation import reference as ref
 from validation.shared import (
     Check,
@@ -66,7 +67,7 @@ def loop_area(x, y):
 def play_loop(amplitude, width, tau, dt):
     """(j, j_rev) from rest, through the host function step by step."""
     steps = np.arange(1, STEPS * PERIODS + 1)
-    j = amplitude * np.sin(2 * math.pi * steps / STEPS)
+    j = amplitude * libm.sin(2 * math.pi * steps / STEPS)
     j_rev = np.empty_like(j)
     rev = play = 0.0
     for i, ji in enumerate(j.tolist()):
@@ -81,7 +82,7 @@ def vector_loop():
         **VECTOR_CELLS, dt=VECTOR_DT, cell_fraction=VECTOR_CELL_FRACTION
     )
     steps = np.arange(0, VECTOR_STEPS * PERIODS + 1)
-    h = VECTOR_AMPLITUDE * np.sin(2 * math.pi * steps / VECTOR_STEPS)
+    h = VECTOR_AMPLITUDE * libm.sin(2 * math.pi * steps / VECTOR_STEPS)
     B = np.empty_like(h)
     for i, hi in enumerate(h.tolist()):
         field_vector = (hi, 0.0, 0.0)
