@@ -15,8 +15,12 @@ _Array = NDArray[np.float64]
 
 EXAMPLE_CELLS: MappingProxyType[str, Any]
 
+# A derivative takes the arguments of its function (dG_dj = G).
+
 def G(j: ArrayLike, jplay_prev: ArrayLike, j_width: ArrayLike) -> _FloatOrArray: ...
-def dG_dj(j: ArrayLike, jplay_prev: ArrayLike, j_width: ArrayLike) -> _FloatOrArray: ...
+
+dG_dj = G
+
 def j_rev(
     j: ArrayLike,
     jrev_prev: ArrayLike,
@@ -25,16 +29,13 @@ def j_rev(
     tau: ArrayLike,
     dt: ArrayLike,
 ) -> _FloatOrArray: ...
-def djrev_dj(
-    j: ArrayLike,
-    jrev_prev: ArrayLike,
-    jplay_prev: ArrayLike,
-    j_width: ArrayLike,
-    tau: ArrayLike,
-    dt: ArrayLike,
-) -> _FloatOrArray: ...
+
+djrev_dj = j_rev
+
 def Urec(chi: ArrayLike, h: ArrayLike, hrev_prev: ArrayLike, h_ref: ArrayLike) -> _Array: ...
-def dUrec_dh(chi: ArrayLike, h: ArrayLike, hrev_prev: ArrayLike, h_ref: ArrayLike) -> _Array: ...
+
+dUrec_dh = Urec
+
 def hrev_k(
     weight: ArrayLike,
     chi: ArrayLike,
@@ -46,17 +47,9 @@ def hrev_k(
     hrev_prev: ArrayLike,
     h_ref: ArrayLike,
 ) -> _Array: ...
-def dHrev_k_dH(
-    weight: ArrayLike,
-    chi: ArrayLike,
-    hc_max: ArrayLike,
-    tau_c: ArrayLike,
-    tau: ArrayLike,
-    dt: ArrayLike,
-    h: ArrayLike,
-    hrev_prev: ArrayLike,
-    h_ref: ArrayLike,
-) -> _Array: ...
+
+dHrev_k_dH = hrev_k
+
 def h_coupling(hc_a: ArrayLike, tau_c: ArrayLike, hc_b: ArrayLike, b_rate: ArrayLike) -> _Array: ...
 def bhyst(
     hrev_prev: ArrayLike,
@@ -70,23 +63,13 @@ def bhyst(
     tau_c: ArrayLike,
     tau: ArrayLike,
 ) -> _Array: ...
-def dbhyst_dh(
-    hrev_prev: ArrayLike,
-    h_ref: ArrayLike,
-    weight: ArrayLike,
-    chi: ArrayLike,
-    dt: ArrayLike,
-    cell_fraction: ArrayLike,
-    h: ArrayLike,
-    hc_max: ArrayLike,
-    tau_c: ArrayLike,
-    tau: ArrayLike,
-) -> _Array: ...
+
+dbhyst_dh = bhyst
+
 def j_threshold(rho: ArrayLike, jc: ArrayLike, n: ArrayLike, ec: ArrayLike) -> _FloatOrArray: ...
 def e_joule(rho: ArrayLike, jc: ArrayLike, n: ArrayLike, ec: ArrayLike, j: ArrayLike) -> _Array: ...
-def de_joule_dj(
-    rho: ArrayLike, jc: ArrayLike, n: ArrayLike, ec: ArrayLike, j: ArrayLike
-) -> _Array: ...
+
+de_joule_dj = e_joule
 
 class VectorHysteresis:
     cells: dict[str, _Array]

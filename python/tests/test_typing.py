@@ -27,6 +27,8 @@ def stub(module):
             names[node.name] = node
         elif isinstance(node, ast.AnnAssign):
             names[node.target.id] = node
+        elif isinstance(node, ast.Assign) and getattr(node.value, "id", None) in names:  # alias
+            names[node.targets[0].id] = names[node.value.id]
         elif isinstance(node, ast.ImportFrom):
             names.update({a.asname: node for a in node.names if a.asname})
     return {n: node for n, node in names.items() if not n.startswith("_")}
