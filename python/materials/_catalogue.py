@@ -162,6 +162,7 @@ class _Evaluation:
     def __init__(self, entry):
         self.name = entry["name"]
         self.names = [a["name"] for a in entry["arguments"]]
+        self.library = None  # loaded at the first call
         self.accepted: dict[str, str] = {}  # range test's message: " (Name accepts T from ...)"
         self.meaningful = []  # (argument's index, from, to)
         meaningful_spans = []
@@ -183,7 +184,8 @@ class _Evaluation:
 
     def __call__(self, args, out):
         try:
-            result = loaded(self.name).eval(self.name, *args, out=out, names=self.names)
+            library = self.library or self._load()
+            result = library.eval(self.name, *args, out=out, names=self.names)
         except EvalError as error:
             error.library = self.name
             error.accepted = self.accepted.get(error.message, "")
@@ -193,6 +195,10 @@ class _Evaluation:
             if outside is not False:
                 self._warn(np.count_nonzero(np.broadcast_to(outside, np.shape(result))), result)
         return result
+
+    def _load(self):
+        self.library = loaded(self.name)
+        return self.library
 
     def _outside_meaningful(self, args):
         """Where an argument lies outside its meaningful range (a NaN lies
