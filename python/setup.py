@@ -1,8 +1,8 @@
 """Builds the seven native libraries with CMake from the repository this
 folder belongs to and carries them inside the package (materials/lib/), with
 the package's own compiled loops (from native/, into lib/ beside them) and the
-catalogue of host functions (materials/catalogue.json). Everything else is in
-pyproject.toml.
+catalogue of host functions (materials/catalogue.json). The version is the
+project's, from CMakeLists.txt. Everything else is in pyproject.toml.
 
 Environment: CMAKE (the cmake program, default "cmake"), MATERIALS_BUILD_JOBS
 (parallel build jobs, default all cores)."""
@@ -14,9 +14,18 @@ import subprocess
 import sys
 from pathlib import Path
 
-from setuptools import setup
-from setuptools.command.build_py import build_py
-from wheel.bdist_wheel import bdist_wheel
+try:
+    from setuptools import setup
+    from setuptools.command.build_py import build_py
+    from wheel.bdist_wheel import bdist_wheel
+except ModuleNotFoundError as missing:
+    # pip --no-build-isolation builds with what this Python has: a pyenv or
+    # conda Python may lack what Debian's python3 has with its packages.
+    sys.exit(
+        f"building materials needs the module {missing.name}, which {sys.executable} lacks: "
+        "build from a venv of /usr/bin/python3 (apt-get install python3-setuptools "
+        "python3-wheel), or install setuptools and wheel into this Python"
+    )
 
 HERE = Path(__file__).resolve().parent
 REPOSITORY = HERE.parent
@@ -89,4 +98,7 @@ class PlatformWheel(bdist_wheel):
 if not CATALOGUE.is_file():
     sys.exit(f"{CATALOGUE} not found: build the package from a checkout of the repository")
 
-setup(cmdclass={"build_py": BuildWithLibraries, "bdist_wheel": PlatformWheel})
+setup(
+    version=_files["project_version"](REPOSITORY / "CMakeLists.txt"),
+    cmdclass={"build_py": BuildWithLibraries, "bdist_wheel": PlatformWheel},
+)

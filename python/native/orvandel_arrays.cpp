@@ -120,11 +120,11 @@ struct Result<Sym3> {
 };
 
 // The address `bytes` on from p.
-const void* step(const void* p, int64_t bytes) { return static_cast<const char*>(p) + bytes; }
+const void* advanced(const void* p, int64_t bytes) { return static_cast<const char*>(p) + bytes; }
 
 // Calls f once per point, the last axis fastest: a run along the last axis
-// steps each parameter's address by its stride there; between runs the
-// other axes advance like an odometer, each parameter stepping back along
+// advances each parameter's address by its stride there; between runs the
+// other axes advance like an odometer, each parameter moving back along
 // the axes that wrap. A broadcast operand (stride 0) is read in place.
 template <class R, class... A, size_t... K>
 void walk_points(ModelFunction address, const Walk& w, std::index_sequence<K...>) {
@@ -146,16 +146,16 @@ void walk_points(ModelFunction address, const Walk& w, std::index_sequence<K...>
     const void* at[parameters] = {start[K]...};
     for (int64_t i = 0; i < run; ++i, out += Result<R>::width) {
       Result<R>::store(out, f(Parameter<A>::at(at[K], w.cells)...));
-      ((at[K] = step(at[K], run_stride[K])), ...);
+      ((at[K] = advanced(at[K], run_stride[K])), ...);
     }
     for (int32_t axis = last - 1; axis >= 0; --axis) {
       const int64_t* stride = w.strides + static_cast<size_t>(axis) * parameters;
       if (++index[axis] < w.shape[axis]) {
-        ((start[K] = step(start[K], stride[K])), ...);
+        ((start[K] = advanced(start[K], stride[K])), ...);
         break;
       }
       index[axis] = 0;
-      ((start[K] = step(start[K], -stride[K] * (w.shape[axis] - 1))), ...);
+      ((start[K] = advanced(start[K], -stride[K] * (w.shape[axis] - 1))), ...);
     }
   }
 }

@@ -28,6 +28,12 @@ def host_eval(name, *columns):
     return status, outputs
 
 
+def pytest_configure(config):
+    """The tests sweep the libraries beyond their meaningful ranges on
+    purpose; the warning that flags it is tested on its own."""
+    config.addinivalue_line("filterwarnings", "ignore::materials.OutsideMeaningfulRange")
+
+
 @pytest.fixture(scope="session")
 def entries():
     return {e["name"]: e for e in materials.catalogue()}

@@ -3,6 +3,7 @@ and every way a call fails."""
 import math
 import shutil
 import threading
+import warnings
 
 import numpy as np
 import pytest
@@ -121,31 +122,48 @@ def test_out_receives_the_results_in_place():
         materials.Wembrel([77 + 1j])
 
 
-# A refused point: (function, arguments, message, failing index). Points
-# count from 0, as in the host's arrays.
+# A refused point: (function, arguments, message, failing index, the range
+# that str(error) adds after a range test's message). Points count from 0,
+# as in the host's arrays.
 FAILURES = [
     (
         "Wembrel",
         ([[77, 300], [2000, 4]],),
         "Temperature is above 1400 K - outside of the range!",
         (1, 0),
+        " (Wembrel accepts T from 0 K to 1400 K)",
     ),
-    ("Mirrobane", (-1e-300,), "T is negative!", ()),
-    ("Pellucer", (np.r_[np.linspace(4, 300, 70000), 3.5, 10],), "T is negative!", (70000,)),
-    ("Daskelt", ([77, 0, 300],), "Output is nan", (1,)),
-    ("Daskelt", (77, 100, 1, [1, 1, 0]), "Output is inf", (2,)),
-    ("Quenrow", ([[0], [5]], [1, 2], 0, 0), "Component index must be 0, 1, or 2", (1, 0)),
+    ("Mirrobane", (-1e-300,), "T is negative!", (), " (Mirrobane accepts T from 0 K up)"),
+    (
+        "Pellucer",
+        (np.r_[np.linspace(4, 300, 70000), 3.5, 10],),
+        "T is negative!",
+        (70000,),
+        " (Pellucer accepts T from 4 K to 300 K)",
+    ),
+    ("Daskelt", ([77, 0, 300],), "Output is nan", (1,), ""),
+    ("Daskelt", (77, 100, 1, [1, 1, 0]), "Output is inf", (2,), ""),
+    (
+        "Quenrow",
+        ([[0], [5]], [1, 2]),
+        "Component index must be 0, 1, or 2",
+        (1, 0),
+        " (Quenrow accepts k above -1 and below 3)",
+    ),
 ]
 
 
-@pytest.mark.parametrize("name,args,message,index", FAILURES)
-def test_a_refused_point_raises_with_what_was_computed(name, args, message, index, entries):
+@pytest.mark.parametrize("name,args,message,index,accepted", FAILURES)
+def test_a_refused_point_raises_with_what_was_computed(
+    name, args, message, index, accepted, entries
+):
     function = getattr(materials, name)
     with pytest.raises(materials.EvalError) as caught:
         function(*args)
     error = caught.value
     assert isinstance(error, ValueError)
-    assert (error.message, error.index) == (message, index)
+    assert (error.message, error.index, error.library) == (message, index, name)
+    assert str(error).startswith(f"{name}: {message}{accepted} (point {index}: ")
     assert list(error.inputs) == [a["name"] for a in entries[name]["arguments"]]
     given = np.broadcast_arrays(*(np.asarray(a, dtype=float) for a in args))
     assert list(error.inputs.values())[: len(args)] == [float(g[index]) for g in given]
@@ -190,9 +208,12 @@ def test_a_library_by_path(tmp_path):
         "One argument expected",
     ]
     for (name, *columns), message in zip(refusals, messages):
-        with pytest.raises(TypeError, match=message):
+        with pytest.raises(TypeError) as refused:
             library.eval(name, *columns)
-    with pytest.raises(materials.EvalError):
+        # The library's text, the name asked for and the file.
+        assert str(refused.value).startswith(f"{message}: {name!r} with ")
+        assert str(refused.value).endswith(str(copy))
+    with pytest.raises(materials.EvalError, match=r"^libCopperSample.so: T is negative! \(point"):
         library.eval("Mirrobane", [-1.0])
     assert library.last_error() == "T is negative!"
     library.eval("Mirrobane", [1.0])
@@ -202,13 +223,64 @@ def test_a_library_by_path(tmp_path):
 
 
 def test_library_path_follows_MATERIALS_LIB_DIR(tmp_path, monkeypatch):
+    """A material library from that folder alone; the package's loops from
+    there, or else its own."""
     installed = materials.library_path("Wembrel")
+    loops = materials.library_path("OrvandelArrays")
     assert installed.name == "libWembrel.so" and installed.is_file()
     monkeypatch.setenv("MATERIALS_LIB_DIR", str(tmp_path))
     with pytest.raises(FileNotFoundError, match=str(tmp_path)):
         materials.library_path("Wembrel")
+    assert materials.library_path("OrvandelArrays") == loops
     shutil.copy(installed, tmp_path)
     assert materials.library_path("Wembrel") == tmp_path / "libWembrel.so"
+
+
+def test_odd_input_is_refused_with_its_argument_named():
+    """What cannot be meant: a boolean for a temperature, a masked array
+    whose masked points would be computed, shapes that do not broadcast."""
+    cases = [
+        ((True,), TypeError, "T must be real numbers, not bool"),
+        ((np.ma.masked_array([77.0, -1.0], [0, 1]),), TypeError, "T is a masked array"),
+        (([77, 300], [100, 200, 300]), ValueError, r"not broadcast .*: T \(2,\), RRR \(3,\)$"),
+    ]
+    for args, error, message in cases:
+        with pytest.raises(error, match=message):
+            materials.Daskelt(*args)
+
+
+def test_quenrow_takes_jy_and_jz_as_0_by_default():
+    assert materials.Quenrow(1, 2e10) == materials.Quenrow(1, 2e10, 0, 0) == 0.0
+    assert materials.Quenrow(0, 2e10) == materials.Quenrow(0, 2e10, 0.0, 0.0) > 0
+
+
+# (function, arguments, the warning's text after "Name: points outside the
+# meaningful range (...): ", or None where there is none).
+MEANINGLESS = [
+    ("Wembrel", (77,), None),
+    ("Wembrel", (1400,), "1 of 1"),
+    ("Wembrel", ([4.2, 77, 600],), "2 of 3"),
+    ("Daskelt", ([[4], [77]], [[30, 100]]), "2 of 4"),  # RRR 30 at both temperatures
+    ("Daskelt", (np.linspace(4, 300, 70_001), 50), None),  # both bounds belong to it
+    ("Tamsery", ([-1.0, 1e7],), "2 of 2"),
+    ("Pellucer", ([4, 300],), None),  # no meaningful range of its own
+]
+
+
+@pytest.mark.parametrize("name,args,count", MEANINGLESS)
+def test_points_outside_the_meaningful_range_warn_once_per_call(name, args, count):
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always")
+        getattr(materials, name)(*args)
+    assert [str(w.message).rsplit(": ", 1)[-1] for w in caught] == ([count] if count else [])
+    if count:
+        assert caught[0].category is materials.OutsideMeaningfulRange
+        assert str(caught[0].message).startswith(f"{name}: points outside the meaningful range (")
+        assert caught[0].filename == __file__  # the caller's line
+        with warnings.catch_warnings():
+            warnings.simplefilter("error", materials.OutsideMeaningfulRange)
+            with pytest.raises(materials.OutsideMeaningfulRange):
+                getattr(materials, name)(*args)
 
 
 def test_eval_runs_on_two_cores_at_once():

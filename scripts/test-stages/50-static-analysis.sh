@@ -10,6 +10,7 @@ echo "-- clang-format, black, flake8"
 git ls-files -z '*.c' '*.h' '*.cpp' '*.hpp' | xargs -0 clang-format --dry-run --Werror
 git ls-files -z '*.py' | xargs -0 black --check --quiet
 git ls-files -z '*.py' | xargs -0 flake8
+echo "-- mypy" && need_packages mypy python3-numpy && mypy  # files and settings: pyproject.toml
 build=${STATIC_ANALYSIS_BUILD:-build/static-analysis}
 cmake -S . -B "$build" -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DMATERIAL_BUILD_TESTS=OFF >/dev/null
 sources=$(find common cryo iron efield hysteresis python/native -maxdepth 1 -name '*.cpp' 2>/dev/null | sort)

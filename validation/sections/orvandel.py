@@ -38,14 +38,8 @@ AREA_LIMIT = 1e-5  # the sampled loop cuts the parallelogram's corners
 CLOSURE_LIMIT = 1e-9  # relative, cycle to cycle
 # The vector model of the README's example: cell 0 reversible, two with
 # play and coupling; h along x, amplitude 1000 A/m, period 10 s in 200 steps.
-VECTOR_CELLS = {
-    "weight": (0.2, 0.2, 0.1),
-    "chi": (0.0, 200.0, 500.0),  # A/m, play radius
-    "hc_max": (0.0, 50.0, 20.0),  # A/m, coupling limit
-    "tau_c": (0.0, 0.05, 0.2),  # s, coupling time constant
-    "tau": (0.01, 0.01, 0.02),
-}  # s, relaxation time constant
-VECTOR_DT, VECTOR_CELL_FRACTION = 0.05, 0.5  # s, -
+VECTOR_CELLS = {n: v for n, v in model.EXAMPLE_CELLS.items() if n not in ("dt", "cell_fraction")}
+VECTOR_DT, VECTOR_CELL_FRACTION = model.EXAMPLE_CELLS["dt"], model.EXAMPLE_CELLS["cell_fraction"]
 VECTOR_AMPLITUDE, VECTOR_STEPS = 1000.0, 200  # A/m, per period
 
 REFERENCE = "none published (a model); its play's loop area 4w(A − w)"
