@@ -1,11 +1,11 @@
 # Install and packages, as a user meets them: installs the Linux build into a
-# scratch prefix, makes the Linux .tar.gz and the Windows .zip as the README
-# does (cpack from the checkout, which must stay clean) and checks what each
+# scratch prefix, makes the Linux .tar.gz and the Windows .zip as
+# docs/building.md does (cpack from the checkout, which must stay clean) and checks what each
 # carries; runs each host program from its tree; then builds and runs the
-# programs in tests/consumer that link Orvandel, the README's hysteresis
-# example among them: with CMake against the installed prefix and against the
-# unpacked zip (MinGW, under wine), and from C with the README's pkg-config
-# line against the unpacked .tar.gz. The archives are unpacked elsewhere than
+# programs in tests/consumer that link Orvandel, the hysteresis example of
+# docs/orvandel.md among them: with CMake against the installed prefix and
+# against the unpacked zip (MinGW, under wine), and from C with that page's
+# pkg-config line against the unpacked .tar.gz. The archives are unpacked elsewhere than
 # they were built, so they must work wherever they lie.
 source "$(dirname "$0")/../lib.sh"
 cd "$repo"
@@ -124,7 +124,7 @@ cc -std=c99 -Wall -Wextra -Wpedantic -Werror $(pkg-config --cflags orvandel) \
   tests/consumer/consumer.c $(pkg-config --libs orvandel) -Wl,-rpath,"$libdir" \
   -o "$scratch/c-consumer"
 "$scratch/c-consumer"
-# The README's example (as the CMake consumer cut it out) with the README's line.
+# docs/orvandel.md's example (as the CMake consumer cut it out) with that page's line.
 # shellcheck disable=SC2046
 cc "$scratch/cmake-consumer/readme_example.c" $(pkg-config --cflags --libs orvandel) -lm \
   -Wl,-rpath,$(pkg-config --variable=libdir orvandel) -o "$scratch/readme-example"
