@@ -116,7 +116,8 @@ endfunction()
 # return_test_yaml gives, with the file this build makes for its library.
 # The initializer of common/catalogue_facts.hpp's table, and a reference to
 # each entry by its host function name. Written when the build is generated,
-# once the libraries' targets, and so their file names, are known.
+# once the libraries' targets, and so their file names, are known; the names
+# go to the global property MATERIAL_CATALOGUE_NAMES.
 #   material_catalogue_facts(JSON_FILE OUTPUT_FILE)
 function(material_catalogue_facts json_file output_file)
   file(READ ${json_file} catalogue)
@@ -130,6 +131,7 @@ function(material_catalogue_facts json_file output_file)
   foreach(f RANGE ${last_function})
     string(JSON entry GET "${functions}" ${f})
     string(JSON target GET "${entry}" name)
+    set_property(GLOBAL APPEND PROPERTY MATERIAL_CATALOGUE_NAMES ${target})
     foreach(key name name_message count_message output_tests)
       _catalogue_value(${key} "${entry}" ${key} "")
     endforeach()
@@ -166,4 +168,23 @@ function(material_catalogue_facts json_file output_file)
   endforeach()
   string(APPEND text "\n}  // namespace catalogue\n")
   file(GENERATE OUTPUT ${output_file} CONTENT "${text}")
+endfunction()
+
+# The entry points each host function's library exports: init, getLastError
+# and eval, and return_test_yaml where the catalogue gives its text. Set as
+# <PREFIX><name> in the caller's scope.
+#   material_catalogue_entry_points(JSON_FILE PREFIX)
+function(material_catalogue_entry_points json_file prefix)
+  file(READ ${json_file} catalogue)
+  string(JSON functions GET "${catalogue}" functions)
+  _catalogue_last(last_function "${functions}")
+  foreach(f RANGE ${last_function})
+    string(JSON name GET "${functions}" ${f} name)
+    string(JSON test_yaml TYPE "${functions}" ${f} return_test_yaml)
+    set(entry_points init getLastError eval)
+    if(NOT test_yaml STREQUAL "NULL")
+      list(APPEND entry_points return_test_yaml)
+    endif()
+    set(${prefix}${name} ${entry_points} PARENT_SCOPE)
+  endforeach()
 endfunction()
