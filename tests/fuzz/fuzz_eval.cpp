@@ -32,7 +32,7 @@ using testing_support::LoadedLibrary;
 // arguments in order, each against its lower limit, then its upper one.
 // Every comparison with a NaN is false, so a NaN passes the limits, unless
 // the argument refuses it.
-const char* point_failure(const HostFunction& function, const double* args) {
+const char* point_test_message(const HostFunction& function, const double* args) {
   for (size_t k = 0; k < function.arguments.size(); ++k) {
     const catalogue::Argument& argument = function.arguments[k];
     const catalogue::Limit &low = argument.lowest, &high = argument.highest;
@@ -130,7 +130,7 @@ void check_call(const Target& target, fuzzing::FuzzedInput& in) {
     const int32_t alone_status = library.eval(name.c_str(), count, alone_inputs.data(), 1, &alone);
     const std::string alone_message = message_of(library);
 
-    const char* const point_failure = point_failure(function, args.data());
+    const char* const point_failure = point_test_message(function, args.data());
     const bool stored = point_failure == nullptr;
     const char* expected_failure = point_failure;
     if (stored && function.output_tests) {
