@@ -38,14 +38,15 @@ inline constexpr uint64_t untouched_bits = 0x7FF4DEADBEEF0001ull;
 // where the arithmetic turns, and every limit and breakpoint of the catalogue.
 inline const std::vector<double>& plain_values() {
   static const std::vector<double> values = [] {
-    std::vector<double> v = {0.0, 1.0, 2.0, 0.5, 0.25, 5.0, 10.0, 20.0, 77.0, 100.0, 1000.0, 1e6,
-                             0.001, 0.1, 1e-300,
-                             // the iron table's first step (A/m)
-                             159.2,
-                             // component indices around their range
-                             0.99, 2.999, 2147483647.0, 2147483648.0, 2147483649.0,
-                             // exponents and parameters
-                             15.0, 1e-6, 1e-4, 1e4, 1e300, 1e306, 1.7766e305, DBL_MIN, DBL_MAX};
+    std::vector<double> v = {
+        // where the arithmetic turns
+        0.0, 1.0, 2.0, 0.5, 0.25, 5.0, 10.0, 20.0, 77.0, 100.0, 1000.0, 1e6, 0.001, 0.1, 1e-300,
+        // the iron table's first step (A/m)
+        159.2,
+        // component indices around their range
+        0.99, 2.999, 2147483647.0, 2147483648.0, 2147483649.0,
+        // exponents and parameters
+        15.0, 1e-6, 1e-4, 1e4, 1e300, 1e306, 1.7766e305, DBL_MIN, DBL_MAX};
     for (const catalogue::HostFunction& function : catalogue::host_functions()) {
       for (const catalogue::Argument& a : function.arguments) {
         for (const catalogue::Limit& limit : {a.lowest, a.highest}) {
