@@ -5,39 +5,31 @@
 #include <cmath>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "catalogue_facts.hpp"
 #include "inputs.hpp"
-#include "orvandel.h"
 #include "library_loader.hpp"
+#include "orvandel.h"
 
 namespace {
 
+using catalogue::HostFunction;
 using material_loader::LoadedLibrary;
-
-// The libraries this build made, in the build's order (a ';'-separated list
-// from CMake).
-std::vector<std::string> built_libraries() {
-  std::vector<std::string> names;
-  std::stringstream list(MATERIAL_LIBRARIES);
-  for (std::string name; std::getline(list, name, ';');) names.push_back(name);
-  return names;
-}
 
 // Loaded once, with its pool of inputs.
 struct Subject {
   std::unique_ptr<LoadedLibrary> library;
   bench::Columns columns;
 };
-Subject& subject(const std::string& name) {
-  static std::map<std::string, Subject> subjects;
-  Subject& s = subjects[name];
+Subject& subject(const HostFunction& function) {
+  static std::map<const HostFunction*, Subject> subjects;
+  Subject& s = subjects[&function];
   if (!s.library) {
-    s.library = std::make_unique<LoadedLibrary>(std::string(MATERIAL_LIBRARY_DIR) + "/" +
-                                                material_loader::library_file_name(name));
-    s.columns = bench::inputs_for(name);
+    s.library =
+        std::make_unique<LoadedLibrary>(std::string(MATERIAL_LIBRARY_DIR) + "/" + function.file);
+    s.columns = bench::inputs_for(function);
   }
   return s;
 }
@@ -53,8 +45,8 @@ void report_ns_per_point(benchmark::State& state, size_t block) {
 
 // Walks the pool block by block, so that a small block does not replay the
 // same few points and let the branch predictor learn them.
-void BM_eval(benchmark::State& state, std::string name) {
-  Subject& s = subject(name);
+void BM_eval(benchmark::State& state, const HostFunction* function) {
+  Subject& s = subject(*function);
   if (!s.library->loaded()) {
     state.SkipWithError("library not built");
     return;
@@ -65,7 +57,7 @@ void BM_eval(benchmark::State& state, std::string name) {
   size_t offset = size_t(state.thread_index()) * block;  // threads on separate blocks
   for (auto _ : state) {
     for (size_t k = 0; k < inputs.size(); ++k) inputs[k] = s.columns[k].data() + offset;
-    if (s.library->eval(name.c_str(), int32_t(inputs.size()), inputs.data(), int32_t(block),
+    if (s.library->eval(function->name, int32_t(inputs.size()), inputs.data(), int32_t(block),
                         outputs.data()) != 1)
       state.SkipWithError(s.library->last_error());
     benchmark::DoNotOptimize(outputs.data());
@@ -80,11 +72,13 @@ void BM_eval(benchmark::State& state, std::string name) {
 // One loop per library, so that no dispatch enters the floor.
 using FloorFn = double (*)(const bench::Columns&, size_t, size_t);
 
+// Above the last breakpoint the straight tail calls none.
 double mirrobane_floor(const bench::Columns& c, size_t begin, size_t end) {
+  const double tail_from = catalogue::Mirrobane.arguments[0].breakpoints.back();
   double sink = 0;
   for (size_t i = begin; i < end; ++i) {
     const double T = c[0][i];
-    if (T <= 498.15) sink += std::pow(T, 4.0) + std::pow(T, 3.0) + std::pow(T, 2.0);
+    if (T <= tail_from) sink += std::pow(T, 4.0) + std::pow(T, 3.0) + std::pow(T, 2.0);
   }
   return sink;
 }
@@ -136,8 +130,8 @@ double quenrow_floor(const bench::Columns& c, size_t begin, size_t end) {
   return sink;
 }
 
-void BM_floor(benchmark::State& state, std::string name, FloorFn floor) {
-  Subject& s = subject(name);
+void BM_floor(benchmark::State& state, const HostFunction* function, FloorFn floor) {
+  Subject& s = subject(*function);
   const auto block = static_cast<size_t>(state.range(0));
   size_t offset = 0;
   for (auto _ : state) {
@@ -165,7 +159,7 @@ double linear_scan(double H, double saturation_slope) {
 }
 
 void BM_tamsery_linear_scan(benchmark::State& state) {
-  Subject& s = subject("Tamsery");
+  Subject& s = subject(catalogue::Tamsery);
   const auto block = static_cast<size_t>(state.range(0));
   std::vector<double> outputs(block);
   size_t offset = 0;
@@ -180,7 +174,7 @@ void BM_tamsery_linear_scan(benchmark::State& state) {
 }
 
 void BM_orvandel_j_rev_per_point(benchmark::State& state) {
-  Subject& s = subject("Orvandel");
+  Subject& s = subject(catalogue::Orvandel);
   const auto j_rev_fn = s.library->symbol<decltype(&j_rev)>("j_rev");
   const auto block = static_cast<size_t>(state.range(0));
   std::vector<double> outputs(block);
@@ -210,7 +204,7 @@ void run_model(benchmark::State& state, Call call) {
 // bhyst or dbhyst_dh, over the first range(0) cells.
 template <class Fn>
 void BM_cells(benchmark::State& state, const char* symbol) {
-  const auto fn = subject("Orvandel").library->symbol<Fn>(symbol);
+  const auto fn = subject(catalogue::Orvandel).library->symbol<Fn>(symbol);
   const int32_t cells = int32_t(state.range(0));
   const bench::Cells& m = bench::cells();
   run_model(state, [&](size_t k) {
@@ -224,7 +218,7 @@ void BM_cells(benchmark::State& state, const char* symbol) {
 // e_joule or de_joule_dj of the tape.
 template <class Fn>
 void BM_field_law(benchmark::State& state, const char* symbol) {
-  const auto fn = subject("Orvandel").library->symbol<Fn>(symbol);
+  const auto fn = subject(catalogue::Orvandel).library->symbol<Fn>(symbol);
   const std::vector<Vec3>& J = bench::currents();
   using T = bench::Tape;
   run_model(state,
@@ -232,7 +226,7 @@ void BM_field_law(benchmark::State& state, const char* symbol) {
 }
 
 void BM_j_rev(benchmark::State& state) {
-  Subject& s = subject("Orvandel");
+  Subject& s = subject(catalogue::Orvandel);
   const auto fn = s.library->symbol<decltype(&j_rev)>("j_rev");
   const bench::Columns& c = s.columns;
   run_model(state, [&](size_t i) {
@@ -241,31 +235,32 @@ void BM_j_rev(benchmark::State& state) {
 }
 
 const bool registered = [] {
-  const std::map<std::string, FloorFn> floors = {{"Quenrow", quenrow_floor},
-                                                 {"Daskelt", daskelt_floor},
-                                                 {"Mirrobane", mirrobane_floor},
-                                                 {"Pellucer", pellucer_floor},
-                                                 {"Wembrel", wembrel_floor}};
-  for (const std::string& name : built_libraries()) {
-    subject(name);  // load before any benchmark thread starts
-    benchmark::RegisterBenchmark((std::string("eval/") + name).c_str(), BM_eval, name)
+  using namespace catalogue;
+  const std::map<const HostFunction*, FloorFn> floors = {{&Quenrow, quenrow_floor},
+                                                         {&Daskelt, daskelt_floor},
+                                                         {&Mirrobane, mirrobane_floor},
+                                                         {&Pellucer, pellucer_floor},
+                                                         {&Wembrel, wembrel_floor}};
+  for (const HostFunction& function : host_functions()) {
+    const std::string name = function.name;
+    subject(function);  // load before any benchmark thread starts
+    benchmark::RegisterBenchmark(("eval/" + name).c_str(), BM_eval, &function)
         ->RangeMultiplier(16)
         ->Range(1, 65536);
-    if (const auto f = floors.find(name); f != floors.end())
-      benchmark::RegisterBenchmark((std::string("floor/") + name).c_str(), BM_floor, name,
-                                   f->second)
+    if (const auto f = floors.find(&function); f != floors.end())
+      benchmark::RegisterBenchmark(("floor/" + name).c_str(), BM_floor, &function, f->second)
           ->Arg(4096);
     // Two threads on separate blocks of one library: throughput must scale.
-    benchmark::RegisterBenchmark((std::string("eval_threads/") + name).c_str(), BM_eval, name)
+    benchmark::RegisterBenchmark(("eval_threads/" + name).c_str(), BM_eval, &function)
         ->Arg(4096)
         ->Threads(1)
         ->Threads(2)
         ->UseRealTime();
   }
-  if (subject("Tamsery").library->loaded())
+  if (subject(Tamsery).library->loaded())
     benchmark::RegisterBenchmark("comparator/Tamsery_linear_scan", BM_tamsery_linear_scan)
         ->Arg(4096);
-  if (subject("Orvandel").library->loaded()) {
+  if (subject(Orvandel).library->loaded()) {
     benchmark::RegisterBenchmark("comparator/Orvandel_j_rev_per_point", BM_orvandel_j_rev_per_point)
         ->Arg(4096);
     benchmark::RegisterBenchmark("model/bhyst", BM_cells<decltype(&bhyst)>, "bhyst")

@@ -6,9 +6,9 @@
 
 #include <cmath>
 #include <random>
-#include <string>
 #include <vector>
 
+#include "catalogue_facts.hpp"
 #include "orvandel.h"
 
 namespace bench {
@@ -115,13 +115,14 @@ inline const std::vector<Vec3>& currents() {
   return J;
 }
 
-inline Columns inputs_for(const std::string& library) {
-  if (library == "Mirrobane") return {column([] { return uniform(0, 600); })};
-  if (library == "Wembrel") return {column([] { return uniform(1, 1400); })};
-  if (library == "Pellucer") return {column([] { return uniform(4, 300); }), constant(1)};
-  if (library == "Daskelt")
+inline Columns inputs_for(const catalogue::HostFunction& library) {
+  using namespace catalogue;
+  if (&library == &Mirrobane) return {column([] { return uniform(0, 600); })};
+  if (&library == &Wembrel) return {column([] { return uniform(1, 1400); })};
+  if (&library == &Pellucer) return {column([] { return uniform(4, 300); }), constant(1)};
+  if (&library == &Daskelt)
     return {column([] { return uniform(2, 300); }), constant(100), constant(1), constant(1)};
-  if (library == "Tamsery") {
+  if (&library == &Tamsery) {
     const auto& H = iron_table_H();
     return {column([&] {
               const size_t j = std::uniform_int_distribution<size_t>(0, H.size() - 1)(rng());
@@ -129,7 +130,7 @@ inline Columns inputs_for(const std::string& library) {
             }),
             constant(0), constant(0), constant(0)};
   }
-  if (library == "Quenrow") {
+  if (&library == &Quenrow) {
     Columns c(8, std::vector<double>(pool));
     const double jth = Tape::threshold();
     for (size_t i = 0; i < pool; ++i) {
@@ -143,7 +144,7 @@ inline Columns inputs_for(const std::string& library) {
     }
     return c;
   }
-  if (library == "Orvandel")  // j, jrev_prev, jplay_prev, j_width, tau, dt
+  if (&library == &Orvandel)  // j, jrev_prev, jplay_prev, j_width, tau, dt
     return {column([] { return uniform(-2e8, 2e8); }),
             column([] { return uniform(-1e8, 1e8); }),
             column([] { return uniform(-1e8, 1e8); }),

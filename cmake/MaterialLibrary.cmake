@@ -87,6 +87,12 @@ endif()
 # program's symbol of the same name cannot capture them.
 function(add_material_library name)
   cmake_parse_arguments(PARSE_ARGV 1 ARG "LINKABLE" "PUBLIC_INCLUDE_DIR" "SOURCES;EXPORTS")
+  # The tests, the host program and the Python package know a library only
+  # through its entry in the catalogue.
+  get_property(catalogued GLOBAL PROPERTY MATERIAL_CATALOGUE_NAMES)
+  if(NOT name IN_LIST catalogued)
+    message(FATAL_ERROR "${name}: no host function of that name in common/catalogue.json")
+  endif()
   material_library_target(${name} ${ARGN} FLAGS ${MATERIAL_LIBRARY_FLAGS})
   # Every library goes to lib/, where a host loads it by path, on Windows
   # too. A linkable one also installs its headers and joins the export set

@@ -5,8 +5,8 @@
 // E points along J.
 #include <cmath>
 
+#include "electric_field_law.hpp"
 #include "eval_frame.hpp"
-#include "power_law.hpp"
 
 namespace {
 
@@ -25,17 +25,17 @@ struct LawTerms {
 };
 // n = 1 divides by zero; nothing tests it.
 LawTerms law_terms(const FieldLaw& law) {
-  const double jth = power_law::threshold(law.rho, law.jc, law.n, law.ec);
+  const double jth = electric_field_law::threshold(law.rho, law.jc, law.n, law.ec);
   return {jth, law.n - 1.0, law.ec / law.jc,
-          power_law::threshold_field(jth, law.jc, law.n, law.ec)};
+          electric_field_law::threshold_field(jth, law.jc, law.n, law.ec)};
 }
 
 // E = s J. At |J| = Jth the linear branch is taken; a NaN threshold or
 // norm fails the strict test and takes it too.
 double field_factor(const FieldLaw& law, const LawTerms& t, double jx, double jy, double jz) {
   const double r = std::sqrt((jx * jx + jy * jy) + jz * jz);
-  if (t.jth > r) return power_law::ratio_below(r, law.jc, t.power_exponent, t.power_scale);
-  return power_law::ratio_above(r, t.jth, t.threshold_field, law.rho);
+  if (t.jth > r) return electric_field_law::ratio_below(r, law.jc, t.power_exponent, t.power_scale);
+  return electric_field_law::ratio_above(r, t.jth, t.threshold_field, law.rho);
 }
 
 constexpr char bad_component[] = "Component index must be 0, 1, or 2";

@@ -34,7 +34,7 @@ class Daskelt : public ::testing::Test {
     EXPECT_EQ(r.status, 1) << r.message;
     return r.outputs[0];
   }
-  LoadedLibrary library{"Daskelt"};
+  LoadedLibrary library{catalogue::Daskelt.name};
 };
 
 TEST_F(Daskelt, ReferenceValues) {
@@ -83,7 +83,7 @@ TEST_F(Daskelt, EveryPointReadsItsOwnResidualRatio) {
   // A NaN RRR after a valid one is not the valid one.
   const BlockResult failed = eval_block(library, {{77, 77}, {100, nan}, {1, 1}, {1, 1}});
   EXPECT_EQ(failed.status, 0);
-  EXPECT_EQ(failed.message, "Output is nan");
+  EXPECT_EQ(failed.message, output_is_nan);
   EXPECT_EQ(failed.outputs[0], conductivity(77, 100));
   EXPECT_TRUE(std::isnan(failed.outputs[1]));
 }

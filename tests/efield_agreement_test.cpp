@@ -80,7 +80,7 @@ Columns random_points(decltype(&j_threshold) threshold, size_t count) {
 }
 
 TEST(EfieldAgreement, QuenrowComponentEqualsOrvandelFieldBitForBit) {
-  LoadedLibrary quenrow("Quenrow"), orvandel("Orvandel");
+  LoadedLibrary quenrow(catalogue::Quenrow.name), orvandel(catalogue::Orvandel.name);
   ASSERT_TRUE(quenrow.loaded());
   ASSERT_TRUE(orvandel.loaded());
   const auto e_joule_fn = orvandel.symbol<decltype(&e_joule)>("e_joule");

@@ -30,16 +30,16 @@ constexpr double denormal = 1e-310;
 constexpr double smallest = std::numeric_limits<double>::denorm_min();
 
 struct HostileRow {
-  const char* library;
+  const catalogue::HostFunction* function;
   std::vector<Point> points;  // each one argument list
 };
 
-void PrintTo(const HostileRow& row, std::ostream* os) { *os << row.library; }
+void PrintTo(const HostileRow& row, std::ostream* os) { *os << row.function->name; }
 
 const std::vector<HostileRow>& all_rows() {
   static const std::vector<HostileRow> rows = {
       // j, jrev_prev, jplay_prev, j_width, tau, dt
-      {"Orvandel",
+      {&catalogue::Orvandel,
        {{5, 0, 1, 2, 1, 1},
         {0.1, 0.3, 0.2, 0.05, 3, 7},    // rounds differently upward
         {1, 0, 1, -1, 1, 1},            // negative width: 0/0
@@ -48,7 +48,7 @@ const std::vector<HostileRow>& all_rows() {
         {denormal, 0, 0, 0, 1, 1},      // denormal in and out
         {1e308, -1e308, 0, 0, 1, 1}}},  // overflow
       // H; three more, never read
-      {"Tamsery",
+      {&catalogue::Tamsery,
        {{1000, 0, 0, 0},
         {1234.5, 0, 0, 0},
         {denormal, 0, 0, 0},  // denormal in and out
@@ -58,7 +58,7 @@ const std::vector<HostileRow>& all_rows() {
         {inf, 0, 0, 0},
         {nan, 0, 0, 0}}},
       // component, Jx, Jy, Jz, rho, Jc, n, Ec
-      {"Quenrow",
+      {&catalogue::Quenrow,
        {{0, 0.25, 0, 0, 1, 1, 2, 1},
         {0, 0.3, 0.1, 0.2, 1e-6, 1e4, 15, 1e-4},
         {0, 0.25, 0, 0, 1, 1, 1, 1},  // n = 1: 1/0 in the exponents
@@ -68,7 +68,7 @@ const std::vector<HostileRow>& all_rows() {
         {nan, 1, 0, 0, 1, 1, 2, 1},            // invalid conversion
         {3e9, 1, 0, 0, 1, 1, 2, 1}}},
       // T, RRR, dividend, divisor
-      {"Daskelt",
+      {&catalogue::Daskelt,
        {{77, 100, 1, 1},
         {4.2, 50, 1, 1},
         {0, 100, 1, 1},          // 1/0, then inf * 0
@@ -77,9 +77,10 @@ const std::vector<HostileRow>& all_rows() {
         {77, 100, denormal, 1},  // denormal result
         {1e-300, 100, 1, 1},
         {77, 100, 1e308, 1e-10}}},  // overflow
-      {"Mirrobane", {{0}, {-0.0}, {1e-80}, {smallest}, {4.2}, {77}, {300}, {1000}, {1e306}, {-1}}},
+      {&catalogue::Mirrobane,
+       {{0}, {-0.0}, {1e-80}, {smallest}, {4.2}, {77}, {300}, {1000}, {1e306}, {-1}}},
       // T, factor
-      {"Pellucer",
+      {&catalogue::Pellucer,
        {{4, 1},
         {300, 1},
         {77, smallest},
@@ -88,7 +89,7 @@ const std::vector<HostileRow>& all_rows() {
         {300, 1e308},
         {3.9, 1},
         {nan, 1}}},
-      {"Wembrel",
+      {&catalogue::Wembrel,
        {{0}, {-0.0}, {0.001}, {1e-300}, {smallest}, {1}, {77}, {293.15}, {1400}, {-1}, {2000}}},
   };
   return rows;
@@ -179,7 +180,7 @@ class FpEnvironment : public ::testing::TestWithParam<HostileRow> {
  protected:
   void SetUp() override { ASSERT_TRUE(library.loaded()) << library.name(); }
   const HostileRow& row = GetParam();
-  LoadedLibrary library{row.library};
+  LoadedLibrary library{row.function->name};
 };
 
 #if defined(__x86_64__)
@@ -249,7 +250,7 @@ TEST_P(FpEnvironment, EnabledTrapsDoNotFire) {
 #endif
 
 INSTANTIATE_TEST_SUITE_P(, FpEnvironment,
-                         ::testing::ValuesIn(testing_support::built_rows(all_rows())),
-                         [](const auto& p) { return std::string(p.param.library); });
+                         ::testing::ValuesIn(testing_support::every_library(all_rows())),
+                         [](const auto& p) { return std::string(p.param.function->name); });
 
 }  // namespace

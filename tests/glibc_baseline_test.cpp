@@ -34,7 +34,7 @@ struct Range {
 };
 
 struct Sweep {
-  const char* library;
+  const catalogue::HostFunction* function;
   std::vector<Range> arguments;
 };
 
@@ -52,19 +52,20 @@ std::vector<Range> with_index(const std::vector<Range>& ranges) {
 
 // Each library's arguments: its accepted range and some way beyond.
 const std::vector<Sweep> sweeps = {
-    {"Orvandel",
+    {&catalogue::Orvandel,
      {{-2, 2, false},
       {-2, 2, false},
       {-2, 2, false},
       {0, 1, false},
       {0, 1, false},
       {1e-3, 1, true}}},
-    {"Tamsery", {{-5e6, 5e6, false}, {-1, 1, false}, {-1, 1, false}, {-1, 1, false}}},
-    {"Quenrow", with_index(power_law)},
-    {"Daskelt", {{0.01, 2000, true}, {1, 5000, true}, {-10, 10, false}, {-10, 10, false}}},
-    {"Mirrobane", {{0, 1000, false}}},
-    {"Pellucer", {{3, 310, false}, {-3000, 3000, false}}},
-    {"Wembrel", {{1e-4, 1500, true}}},
+    {&catalogue::Tamsery, {{-5e6, 5e6, false}, {-1, 1, false}, {-1, 1, false}, {-1, 1, false}}},
+    {&catalogue::Quenrow, with_index(power_law)},
+    {&catalogue::Daskelt,
+     {{0.01, 2000, true}, {1, 5000, true}, {-10, 10, false}, {-10, 10, false}}},
+    {&catalogue::Mirrobane, {{0, 1000, false}}},
+    {&catalogue::Pellucer, {{3, 310, false}, {-3000, 3000, false}}},
+    {&catalogue::Wembrel, {{1e-4, 1500, true}}},
 };
 
 constexpr double extremes[] = {0.0, -0.0, -1.0, 1e-310, 1e300, -1e300, inf, -inf, nan};
@@ -88,10 +89,9 @@ std::vector<std::vector<double>> points(const std::vector<Range>& ranges) {
 bool same_bits(const void* a, const void* b, size_t size) { return std::memcmp(a, b, size) == 0; }
 
 struct Twins {
-  explicit Twins(const char* name)
-      : baseline(name),
-        current(name, std::string(MATERIAL_CURRENT_GLIBC_DIR) + "/" +
-                          material_loader::library_file_name(name)) {}
+  explicit Twins(const catalogue::HostFunction& function)
+      : baseline(function.name),
+        current(function.name, std::string(MATERIAL_CURRENT_GLIBC_DIR) + "/" + function.file) {}
   // Two files loaded, not one of them twice.
   bool loaded() const {
     return baseline.loaded() && current.loaded() &&
@@ -111,9 +111,9 @@ std::string outcome(const BlockResult& r) {
 }
 
 TEST(CurrentGlibc, EveryHostFunctionGivesTheSameBits) {
-  for (const Sweep& sweep : built_rows(sweeps)) {
-    SCOPED_TRACE(sweep.library);
-    const Twins twins(sweep.library);
+  for (const Sweep& sweep : every_library(sweeps)) {
+    SCOPED_TRACE(sweep.function->name);
+    const Twins twins(*sweep.function);
     ASSERT_TRUE(twins.loaded());
     for (const std::vector<double>& args : points(sweep.arguments)) {
       const std::string baseline = outcome(eval_point(twins.baseline, args));
@@ -130,7 +130,7 @@ TEST(CurrentGlibc, EveryHostFunctionGivesTheSameBits) {
 
 // The power law that programs call directly, through e_joule and its tangent.
 TEST(CurrentGlibc, OrvandelsPowerLawGivesTheSameBits) {
-  const Twins twins("Orvandel");
+  const Twins twins(catalogue::Orvandel);
   ASSERT_TRUE(twins.loaded());
   const LoadedLibrary* both[] = {&twins.baseline, &twins.current};
   for (const std::vector<double>& p : points(power_law)) {

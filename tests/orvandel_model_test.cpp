@@ -115,7 +115,7 @@ class OrvandelModel : public ::testing::Test {
     ASSERT_TRUE(library.loaded());
     ASSERT_TRUE(model.complete()) << "a model function is not exported";
   }
-  LoadedLibrary library{"Orvandel"};
+  LoadedLibrary library{catalogue::Orvandel.name};
   Model model{library};
   Random random;
 };

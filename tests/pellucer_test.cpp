@@ -13,8 +13,8 @@ using namespace testing_support;
 
 constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 constexpr double inf = std::numeric_limits<double>::infinity();
-const char* const below = "T is negative!";
-const char* const above = "Temperature is above 1400 K - out of range!";
+const char* const below = testing_support::below(catalogue::Pellucer);
+const char* const above = testing_support::above(catalogue::Pellucer);
 
 // log10 of the heat capacity in J/(kg K) against L = log10 T; a[k] of L^k.
 constexpr double a[9] = {46.6467,  -314.292, 866.662,  -1298.3, 1162.27,
@@ -44,7 +44,7 @@ double slope_as_written(double T, double m) {
 class Pellucer : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(library.loaded()); }
-  LoadedLibrary library{"Pellucer"};
+  LoadedLibrary library{catalogue::Pellucer.name};
 };
 
 TEST_F(Pellucer, ReferenceValues) {

@@ -13,7 +13,7 @@ using namespace testing_support;
 
 constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 constexpr double inf = std::numeric_limits<double>::infinity();
-constexpr char bad_index[] = "Component index must be 0, 1, or 2";
+const char* const bad_index = testing_support::above(catalogue::Quenrow);
 
 struct Law {
   double rho, jc, n, ec;
@@ -40,7 +40,7 @@ class Quenrow : public ::testing::Test {
     EXPECT_EQ(r.status, 1) << r.message;
     return r.outputs[0];
   }
-  LoadedLibrary library{"Quenrow"};
+  LoadedLibrary library{catalogue::Quenrow.name};
 };
 
 TEST_F(Quenrow, ReferenceValues) {

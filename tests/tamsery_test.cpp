@@ -46,7 +46,8 @@ class Tamsery : public ::testing::Test {
     const double* inputs[] = {H.data(), nullptr, nullptr, nullptr};
     BlockResult r;
     r.outputs.assign(H.size(), -12345.678);
-    r.status = library.eval("Tamsery", 4, inputs, int32_t(H.size()), r.outputs.data());
+    r.status = library.eval(catalogue::Tamsery.name, catalogue::Tamsery.argument_count(), inputs,
+                            int32_t(H.size()), r.outputs.data());
     const char* m = library.last_error();
     r.message = m != nullptr ? m : "";
     return r;
@@ -61,7 +62,7 @@ class Tamsery : public ::testing::Test {
     }
   }
 
-  LoadedLibrary library{"Tamsery"};
+  LoadedLibrary library{catalogue::Tamsery.name};
 };
 
 TEST_F(Tamsery, ReferenceValues) {
@@ -131,7 +132,7 @@ TEST_F(Tamsery, NonFiniteFieldsFailAndAreStored) {
   for (double H : {inf, -inf, nan}) {
     const BlockResult r = block({1000, H, 1000});
     EXPECT_EQ(r.status, 0) << H;
-    EXPECT_EQ(r.message, std::isnan(H) ? "Output is nan" : "Output is inf") << H;
+    EXPECT_EQ(r.message, std::isnan(H) ? output_is_nan : output_is_inf) << H;
     EXPECT_TRUE(r.outputs[1] == H || (std::isnan(H) && std::isnan(r.outputs[1]))) << H;
     EXPECT_EQ(r.outputs[2], -12345.678) << "nothing is written after the failure";
   }

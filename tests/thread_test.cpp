@@ -18,43 +18,32 @@
 
 namespace {
 
+using catalogue::HostFunction;
 using testing_support::LoadedLibrary;
 
 struct ThreadRow {
-  const char* library;
-  const char* name_message;
+  const HostFunction* function;
   std::vector<double> good_point;
   std::vector<double> failing_point;  // empty: the library has no point failure
   const char* failing_message;
 };
 
-void PrintTo(const ThreadRow& row, std::ostream* os) { *os << row.library; }
+void PrintTo(const ThreadRow& row, std::ostream* os) { *os << row.function->name; }
 
 const std::vector<ThreadRow>& all_rows() {
+  using namespace catalogue;
+  using testing_support::above;
+  using testing_support::below;
+  using testing_support::output_is_inf;
+  constexpr double inf = std::numeric_limits<double>::infinity();
   static const std::vector<ThreadRow> rows = {
-      {"Orvandel", "Function not found", {5, 0, 1, 2, 1, 1}, {}, nullptr},
-      {"Tamsery",
-       "Unknown function",
-       {1000, 0, 0, 0},
-       {std::numeric_limits<double>::infinity(), 0, 0, 0},
-       "Output is inf"},
-      {"Quenrow",
-       "Unknown function",
-       {0, 0.25, 0, 0, 1, 1, 2, 1},
-       {5, 0.25, 0, 0, 1, 1, 2, 1},
-       "Component index must be 0, 1, or 2"},
-      {"Daskelt", "Unknown function", {77, 100, 1, 1}, {77, 100, 1, 0}, "Output is inf"},
-      {"Mirrobane", "Unknown function", {77}, {-1}, "T is negative!"},
-      {"Pellucer",
-       "Unknown function",
-       {77, 1},
-       {301, 1},
-       "Temperature is above 1400 K - out of range!"},
-      {"Wembrel",
-       "Unknown function",
-       {77},
-       {2000},
-       "Temperature is above 1400 K - outside of the range!"},
+      {&Orvandel, {5, 0, 1, 2, 1, 1}, {}, nullptr},
+      {&Tamsery, {1000, 0, 0, 0}, {inf, 0, 0, 0}, output_is_inf},
+      {&Quenrow, {0, 0.25, 0, 0, 1, 1, 2, 1}, {5, 0.25, 0, 0, 1, 1, 2, 1}, above(Quenrow)},
+      {&Daskelt, {77, 100, 1, 1}, {77, 100, 1, 0}, output_is_inf},
+      {&Mirrobane, {77}, {-1}, below(Mirrobane)},
+      {&Pellucer, {77, 1}, {301, 1}, above(Pellucer)},
+      {&Wembrel, {77}, {2000}, above(Wembrel)},
   };
   return rows;
 }
@@ -81,7 +70,8 @@ class Threads : public ::testing::TestWithParam<ThreadRow> {
  protected:
   void SetUp() override { ASSERT_TRUE(library.loaded()) << library.name(); }
   const ThreadRow& row = GetParam();
-  LoadedLibrary library{row.library};
+  const char* const name = row.function->name;
+  LoadedLibrary library{name};
 };
 
 TEST_P(Threads, ConcurrentCallsStayExactAndReportOwnMessages) {
@@ -91,9 +81,9 @@ TEST_P(Threads, ConcurrentCallsStayExactAndReportOwnMessages) {
   Block failing(row.good_point, row.failing_point, block_points);
 
   std::vector<double> expected(block_points);
-  ASSERT_EQ(library.eval(row.library, count, good.inputs.data(), size, expected.data()), 1);
+  ASSERT_EQ(library.eval(name, count, good.inputs.data(), size, expected.data()), 1);
 
-  std::set<std::string> own_messages = {row.name_message};
+  std::set<std::string> own_messages = {row.function->name_message};
   if (row.failing_message != nullptr) own_messages.insert(row.failing_message);
 
   std::atomic<int> wrong_values{0}, wrong_status{0}, foreign_messages{0};
@@ -102,7 +92,7 @@ TEST_P(Threads, ConcurrentCallsStayExactAndReportOwnMessages) {
       std::vector<double> out(block_points);
       switch ((round + seed) % 3) {
         case 0:
-          if (library.eval(row.library, count, good.inputs.data(), size, out.data()) != 1) {
+          if (library.eval(name, count, good.inputs.data(), size, out.data()) != 1) {
             ++wrong_status;
           }
           if (std::memcmp(out.data(), expected.data(), block_points * sizeof(double)) != 0) {
@@ -111,7 +101,7 @@ TEST_P(Threads, ConcurrentCallsStayExactAndReportOwnMessages) {
           continue;  // a success leaves the slot as some earlier failure set it
         case 1:
           if (row.failing_message == nullptr) continue;
-          if (library.eval(row.library, count, failing.inputs.data(), size, out.data()) != 0) {
+          if (library.eval(name, count, failing.inputs.data(), size, out.data()) != 0) {
             ++wrong_status;
           }
           // Every point before the failing one is written and exact.
@@ -136,7 +126,7 @@ TEST_P(Threads, ConcurrentCallsStayExactAndReportOwnMessages) {
   EXPECT_EQ(foreign_messages.load(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(, Threads, ::testing::ValuesIn(testing_support::built_rows(all_rows())),
-                         [](const auto& p) { return std::string(p.param.library); });
+INSTANTIATE_TEST_SUITE_P(, Threads, ::testing::ValuesIn(testing_support::every_library(all_rows())),
+                         [](const auto& p) { return std::string(p.param.function->name); });
 
 }  // namespace

@@ -23,23 +23,23 @@ using testing_support::LoadedLibrary;
 // A block that sweeps one argument geometrically from `low` to `high`, the
 // others held at `base`, through the library's maths functions.
 struct Sweep {
-  const char* library;
+  const catalogue::HostFunction* function;
   std::vector<double> base;
   size_t swept;
   double low, high;
 };
 
-void PrintTo(const Sweep& s, std::ostream* os) { *os << s.library; }
+void PrintTo(const Sweep& s, std::ostream* os) { *os << s.function->name; }
 
 const std::vector<Sweep>& all_sweeps() {
   static const std::vector<Sweep> sweeps = {
-      {"Orvandel", {0, 0.3, 0.2, 0.05, 3, 7}, 0, 1e-3, 1e3},            // j
-      {"Tamsery", {0, 0, 0, 0}, 0, 1, 1e7},                             // H
-      {"Quenrow", {0, 0, 0.1, 0.2, 1e-6, 1e4, 15.5, 1e-4}, 1, 1, 1e5},  // Jx
-      {"Daskelt", {0, 100, 1, 1}, 0, 1, 1000},                          // T
-      {"Mirrobane", {0}, 0, 0.5, 1000},                                 // T
-      {"Pellucer", {0, 1}, 0, 4, 300},                                  // T
-      {"Wembrel", {0}, 0, 1, 1400},                                     // T
+      {&catalogue::Orvandel, {0, 0.3, 0.2, 0.05, 3, 7}, 0, 1e-3, 1e3},            // j
+      {&catalogue::Tamsery, {0, 0, 0, 0}, 0, 1, 1e7},                             // H
+      {&catalogue::Quenrow, {0, 0, 0.1, 0.2, 1e-6, 1e4, 15.5, 1e-4}, 1, 1, 1e5},  // Jx
+      {&catalogue::Daskelt, {0, 100, 1, 1}, 0, 1, 1000},                          // T
+      {&catalogue::Mirrobane, {0}, 0, 0.5, 1000},                                 // T
+      {&catalogue::Pellucer, {0, 1}, 0, 4, 300},                                  // T
+      {&catalogue::Wembrel, {0}, 0, 1, 1400},                                     // T
   };
   return sweeps;
 }
@@ -108,7 +108,7 @@ class X87Precision : public ::testing::TestWithParam<Sweep> {
   }
 
   const Sweep& sweep = GetParam();
-  LoadedLibrary library{sweep.library};
+  LoadedLibrary library{sweep.function->name};
   std::vector<std::vector<double>> columns;
 };
 
@@ -125,8 +125,8 @@ TEST_P(X87Precision, ResultsDoNotDependOnTheHostsX87ControlWord) {
 }
 
 INSTANTIATE_TEST_SUITE_P(, X87Precision,
-                         ::testing::ValuesIn(testing_support::built_rows(all_sweeps())),
-                         [](const auto& p) { return std::string(p.param.library); });
+                         ::testing::ValuesIn(testing_support::every_library(all_sweeps())),
+                         [](const auto& p) { return std::string(p.param.function->name); });
 
 #endif
 

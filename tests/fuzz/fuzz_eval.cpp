@@ -1,10 +1,11 @@
-// Fuzzes eval of every built library through the file a host loads. The
-// input picks a library, a function name, an argument count, a block size
-// and the doubles of the block; the call is checked against the frame's
-// rules as written here, independently of the libraries' code:
+// Fuzzes eval of every library through the file a host loads. The input
+// picks a library, a function name, an argument count, a block size and the
+// doubles of the block; the call is checked against the frame's rules as
+// written here, with each library's name, count, messages and limits as the
+// catalogue gives them, independently of the libraries' code:
 //   - a wrong name, then a wrong count, fails before any array is touched;
 //   - a block of 0 or fewer points succeeds and changes nothing;
-//   - each point's own tests (the rules below) fail it with their message,
+//   - each point's own tests (its arguments' limits) fail it with their message,
 //     storing nothing;
 //   - every other point stores exactly what that point gives alone, and in
 //     a library with output tests a stored NaN or infinity ends the block
@@ -14,7 +15,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -23,57 +23,29 @@
 
 namespace {
 
+using catalogue::HostFunction;
 using fuzzing::to_bits;
 using fuzzing::untouched_bits;
 using testing_support::LoadedLibrary;
 
-// The message of the point test a point fails, or null.
-using PointRule = const char* (*)(const double* args);
-
-const char* no_point_test(const double*) { return nullptr; }
-
-const char* const negative = "T is negative!";
-
-const char* mirrobane_rule(const double* a) { return a[0] < 0 ? negative : nullptr; }
-
-const char* pellucer_rule(const double* a) {
-  if (a[0] < 4) return negative;
-  if (a[0] > 300) return "Temperature is above 1400 K - out of range!";
+// The message of the first point test that a point fails, or null: the
+// arguments in order, each against its lower limit, then its upper one.
+// Every comparison with a NaN is false, so a NaN passes the limits, unless
+// the argument refuses it.
+const char* point_test_message(const HostFunction& function, const double* args) {
+  for (size_t k = 0; k < function.arguments.size(); ++k) {
+    const catalogue::Argument& argument = function.arguments[k];
+    const catalogue::Limit &low = argument.lowest, &high = argument.highest;
+    const double x = args[k];
+    if (argument.nan_refused && x != x) return low.message;
+    if (low.message && (low.inclusive ? x < low.value : x <= low.value)) return low.message;
+    if (high.message && (high.inclusive ? x > high.value : x >= high.value)) return high.message;
+  }
   return nullptr;
 }
-
-const char* wembrel_rule(const double* a) {
-  if (a[0] < 0) return negative;
-  if (a[0] > 1400) return "Temperature is above 1400 K - outside of the range!";
-  return nullptr;
-}
-
-// Truncation toward zero lands in {0, 1, 2} exactly for -1 < k < 3.
-const char* quenrow_rule(const double* a) {
-  return a[0] > -1 && a[0] < 3 ? nullptr : "Component index must be 0, 1, or 2";
-}
-
-struct FrameRow {
-  const char* library;
-  int32_t argument_count;
-  const char* name_message;
-  const char* count_message;
-  bool output_tests;
-  PointRule point_rule;
-};
-
-const FrameRow all_rows[] = {
-    {"Orvandel", 6, "Function not found", "Six arguments expected", false, no_point_test},
-    {"Tamsery", 4, "Unknown function", "Four arguments expected", true, no_point_test},
-    {"Quenrow", 8, "Unknown function", "Eight arguments expected", false, quenrow_rule},
-    {"Daskelt", 4, "Unknown function", "Four arguments expected", true, no_point_test},
-    {"Mirrobane", 1, "Unknown function", "One argument expected", true, mirrobane_rule},
-    {"Pellucer", 2, "Unknown function", "Two argument expected", true, pellucer_rule},
-    {"Wembrel", 1, "Unknown function", "One argument expected", true, wembrel_rule},
-};
 
 struct Target {
-  const FrameRow* row;
+  const HostFunction* function;
   std::unique_ptr<LoadedLibrary> library;
 };
 
@@ -82,8 +54,8 @@ std::vector<Target>& targets() {
   return loaded;
 }
 
-[[noreturn]] void violated(const FrameRow& row, const char* what, long point) {
-  std::fprintf(stderr, "%s: %s (point %ld)\n", row.library, what, point);
+[[noreturn]] void violated(const HostFunction& function, const char* what, long point) {
+  std::fprintf(stderr, "%s: %s (point %ld)\n", function.name, what, point);
   std::abort();
 }
 
@@ -115,21 +87,22 @@ std::string function_name(fuzzing::FuzzedInput& in, const char* host_name) {
 }
 
 void check_call(const Target& target, fuzzing::FuzzedInput& in) {
-  const FrameRow& row = *target.row;
+  const HostFunction& function = *target.function;
   const LoadedLibrary& library = *target.library;
-  const std::string name = function_name(in, row.library);
+  const std::string name = function_name(in, function.name);
   const uint8_t count_choice = in.byte();
-  const int32_t count = count_choice % 8 == 0 ? static_cast<int8_t>(in.byte()) : row.argument_count;
+  const int32_t count =
+      count_choice % 8 == 0 ? static_cast<int8_t>(in.byte()) : function.argument_count();
   const int32_t block_size = static_cast<int32_t>(in.byte() % 40) - 3;
 
   const std::string before = message_of(library);
-  if (name != row.library || count != row.argument_count) {
+  if (name != function.name || count != function.argument_count()) {
     // Null arrays: reading or writing any of them would crash.
     if (library.eval(name.c_str(), count, nullptr, block_size, nullptr) != 0) {
-      violated(row, "a wrong name or count succeeded", -1);
+      violated(function, "a wrong name or count succeeded", -1);
     }
-    const char* expected = name != row.library ? row.name_message : row.count_message;
-    if (message_of(library) != expected) violated(row, "wrong name or count message", -1);
+    const char* expected = name != function.name ? function.name_message : function.count_message;
+    if (message_of(library) != expected) violated(function, "wrong name or count message", -1);
     return;
   }
 
@@ -157,54 +130,50 @@ void check_call(const Target& target, fuzzing::FuzzedInput& in) {
     const int32_t alone_status = library.eval(name.c_str(), count, alone_inputs.data(), 1, &alone);
     const std::string alone_message = message_of(library);
 
-    const char* const point_failure = row.point_rule(args.data());
+    const char* const point_failure = point_test_message(function, args.data());
     const bool stored = point_failure == nullptr;
     const char* expected_failure = point_failure;
-    if (stored && row.output_tests) {
+    if (stored && function.output_tests) {
       if (alone != alone) {
-        expected_failure = "Output is nan";
+        expected_failure = testing_support::output_is_nan;
       } else if (alone == HUGE_VAL || alone == -HUGE_VAL) {
-        expected_failure = "Output is inf";
+        expected_failure = testing_support::output_is_inf;
       }
     }
     if (stored ? to_bits(outputs[i]) != to_bits(alone) : to_bits(outputs[i]) != untouched_bits) {
-      violated(row, stored ? "value differs from the point alone" : "a refused point was written",
-               at);
+      violated(function,
+               stored ? "value differs from the point alone" : "a refused point was written", at);
     }
     if (expected_failure == nullptr) {
-      if (alone_status != 1) violated(row, "a good point failed alone", at);
+      if (alone_status != 1) violated(function, "a good point failed alone", at);
       continue;
     }
     if (alone_status != 0 || alone_message != expected_failure) {
-      violated(row, "a bad point alone: wrong status or message", at);
+      violated(function, "a bad point alone: wrong status or message", at);
     }
     if (status != 0 || after != expected_failure) {
-      violated(row, "the block: wrong status or message at its failing point", at);
+      violated(function, "the block: wrong status or message at its failing point", at);
     }
     for (size_t k = i + 1; k < points; ++k) {
       if (to_bits(outputs[k]) != untouched_bits)
-        violated(row, "written after the failure", long(k));
+        violated(function, "written after the failure", long(k));
     }
     return;
   }
-  if (status != 1) violated(row, "a block of good points failed", -1);
-  if (after != before) violated(row, "a success changed the last message", -1);
+  if (status != 1) violated(function, "a block of good points failed", -1);
+  if (after != before) violated(function, "a success changed the last message", -1);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  std::stringstream names(MATERIAL_LIBRARIES);
-  for (std::string name; std::getline(names, name, ';');) {
-    for (const FrameRow& row : all_rows) {
-      if (name != row.library) continue;
-      auto library = std::make_unique<LoadedLibrary>(name);
-      if (!library->loaded()) {
-        std::fprintf(stderr, "cannot load %s\n", testing_support::library_file(name).c_str());
-        std::abort();
-      }
-      targets().push_back({&row, std::move(library)});
+  for (const HostFunction& function : catalogue::host_functions()) {
+    auto library = std::make_unique<LoadedLibrary>(function.name);
+    if (!library->loaded()) {
+      std::fprintf(stderr, "%s\n", library->load_error().c_str());
+      std::abort();
     }
+    targets().push_back({&function, std::move(library)});
   }
   return 0;
 }

@@ -142,9 +142,9 @@ void power_law(FuzzedInput& in) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  library = new testing_support::LoadedLibrary("Orvandel");
+  library = new testing_support::LoadedLibrary(catalogue::Orvandel.name);
   if (!library->loaded()) {
-    std::fprintf(stderr, "cannot load %s\n", testing_support::library_file("Orvandel").c_str());
+    std::fprintf(stderr, "%s\n", library->load_error().c_str());
     std::abort();
   }
   resolve(model.G, "G");

@@ -1,7 +1,8 @@
 // Turns a fuzzer's bytes into the choices and doubles of one call. Most
 // doubles come from a table of the values where the libraries branch or
-// break: NaNs with payloads, infinities, denormals, -0.0, every bound and
-// breakpoint and their neighbours; the rest are raw bit patterns.
+// break: NaNs with payloads, infinities, denormals, -0.0, every limit and
+// breakpoint of the catalogue and their neighbours; the rest are raw bit
+// patterns.
 #ifndef TESTS_FUZZ_FUZZED_INPUT_HPP
 #define TESTS_FUZZ_FUZZED_INPUT_HPP
 
@@ -11,6 +12,9 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <vector>
+
+#include "catalogue_facts.hpp"
 
 namespace fuzzing {
 
@@ -30,18 +34,31 @@ inline uint64_t to_bits(double v) {
 // it (next_double replaces it), so a library cannot copy it through.
 inline constexpr uint64_t untouched_bits = 0x7FF4DEADBEEF0001ull;
 
-// Each is also taken negated and with its neighbours above and below.
-inline constexpr double plain_values[] = {
-    0.0, 1.0, 2.0, 0.5, 0.25, 5.0, 10.0, 20.0, 77.0, 100.0, 1000.0, 1e6,
-    // temperature bounds and breakpoints (K)
-    4.0, 300.0, 1400.0, 9.441, 31.134, 123.34, 306.12, 498.15, 0.001, 0.1, 1e-300,
-    // iron table ends (A/m)
-    159.2, 4256700.0,
-    // component indices around their range
-    0.99, 2.999, 3.0, 2147483647.0, 2147483648.0, 2147483649.0,
-    // exponents and parameters
-    15.0, 1e-6, 1e-4, 1e4, 1e300, 1e306, 1.7766e305, DBL_MIN, DBL_MAX};
-inline constexpr unsigned plain_count = sizeof plain_values / sizeof plain_values[0];
+// Each is also taken negated and with its neighbours above and below: values
+// where the arithmetic turns, and every limit and breakpoint of the catalogue.
+inline const std::vector<double>& plain_values() {
+  static const std::vector<double> values = [] {
+    std::vector<double> v = {
+        // where the arithmetic turns
+        0.0, 1.0, 2.0, 0.5, 0.25, 5.0, 10.0, 20.0, 77.0, 100.0, 1000.0, 1e6, 0.001, 0.1, 1e-300,
+        // the iron table's first step (A/m)
+        159.2,
+        // component indices around their range
+        0.99, 2.999, 2147483647.0, 2147483648.0, 2147483649.0,
+        // exponents and parameters
+        15.0, 1e-6, 1e-4, 1e4, 1e300, 1e306, 1.7766e305, DBL_MIN, DBL_MAX};
+    for (const catalogue::HostFunction& function : catalogue::host_functions()) {
+      for (const catalogue::Argument& a : function.arguments) {
+        for (const catalogue::Limit& limit : {a.lowest, a.highest}) {
+          if (limit.message != nullptr) v.push_back(limit.value);
+        }
+        v.insert(v.end(), a.breakpoints.begin(), a.breakpoints.end());
+      }
+    }
+    return v;
+  }();
+  return values;
+}
 
 class FuzzedInput {
  public:
@@ -52,7 +69,11 @@ class FuzzedInput {
   // 0 once the bytes are used up: a short input still makes a whole call.
   uint8_t byte() { return used_ < size_ ? data_[used_++] : 0; }
 
+  // A byte picks a plain value, negated or a neighbour, or a special one;
+  // the bytes past those read a raw bit pattern.
   double next_double() {
+    const std::vector<double>& plain_values = fuzzing::plain_values();
+    const auto plain_count = static_cast<unsigned>(plain_values.size());
     const unsigned choice = byte();
     double v;
     if (choice < 2 * plain_count) {

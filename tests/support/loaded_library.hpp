@@ -1,25 +1,44 @@
 // The built libraries as the tests load them (by file name, as a host does,
-// through the one loader in common/), and calls of eval over test blocks.
+// through the host's loader), and calls of eval over test blocks.
 #ifndef TESTS_LOADED_LIBRARY_HPP
 #define TESTS_LOADED_LIBRARY_HPP
 
+#include <algorithm>
 #include <cstdint>
-#include <sstream>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <utility>  // std::move
 #include <vector>
 
+#include "catalogue_facts.hpp"
 #include "library_loader.hpp"
 
 namespace testing_support {
 
-// The file a host loads for a host function name: libName.so next to the
-// tests on Linux, Name.dll found by the loader's search on Windows.
+// What every library with output tests fails a NaN or an infinite result with.
+inline constexpr char output_is_nan[] = "Output is nan";
+inline constexpr char output_is_inf[] = "Output is inf";
+
+// What a point below argument 0's lowest limit, or above its highest, fails
+// with.
+inline const char* below(const catalogue::HostFunction& f) { return f.arguments[0].lowest.message; }
+inline const char* above(const catalogue::HostFunction& f) {
+  return f.arguments[0].highest.message;
+}
+
+// The file a host loads for a host function of the catalogue: next to the
+// tests on Linux, found by the loader's search on Windows.
 inline std::string library_file(const std::string& name) {
+  for (const catalogue::HostFunction& f : catalogue::host_functions()) {
+    if (name != f.name) continue;
 #if defined(_WIN32)
-  return material_loader::library_file_name(name);
+    return f.file;
 #else
-  return std::string(MATERIAL_LIBRARY_DIR) + "/" + material_loader::library_file_name(name);
+    return std::string(MATERIAL_LIBRARY_DIR) + "/" + f.file;
 #endif
+  }
+  return "(no library of " + name + " in the catalogue)";
 }
 
 // The built library of host function `name`, or that function's library
@@ -66,21 +85,19 @@ inline BlockResult eval_point(const LoadedLibrary& library, const std::vector<do
   return eval_block(library, columns);
 }
 
-#ifdef MATERIAL_LIBRARIES
-// The rows of a per-library table whose library this build made, in the
-// order of MATERIAL_LIBRARIES (a ';'-separated list from CMake).
+// A per-library table of test data (rows with a `function` member), checked
+// to hold a row for every host function of the catalogue: a library left out
+// stops the test program before it lists a test.
 template <class Row>
-std::vector<Row> built_rows(const std::vector<Row>& all) {
-  std::vector<Row> built;
-  std::stringstream names(MATERIAL_LIBRARIES);
-  for (std::string name; std::getline(names, name, ';');) {
-    for (const Row& row : all) {
-      if (name == row.library) built.push_back(row);
+const std::vector<Row>& every_library(const std::vector<Row>& rows) {
+  for (const catalogue::HostFunction& f : catalogue::host_functions()) {
+    if (std::none_of(rows.begin(), rows.end(), [&](const Row& r) { return r.function == &f; })) {
+      std::fprintf(stderr, "no test row for %s\n", f.name);
+      std::abort();
     }
   }
-  return built;
+  return rows;
 }
-#endif
 
 }  // namespace testing_support
 

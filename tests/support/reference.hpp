@@ -52,12 +52,11 @@ inline void expect_point_failure(const LoadedLibrary& library, const std::vector
 }
 
 // Asserts that the one-point block fails its output test and keeps the
-// failing value: `stored` is NaN ("Output is nan") or an infinity of the
-// expected sign ("Output is inf").
+// failing value: `stored` is NaN or an infinity of the expected sign.
 inline void expect_output_failure(const LoadedLibrary& library, const std::vector<double>& args,
                                   double stored) {
   const bool nan = std::isnan(stored);
-  expect_point_failure(library, args, nan ? "Output is nan" : "Output is inf");
+  expect_point_failure(library, args, nan ? output_is_nan : output_is_inf);
   const double got = eval_point(library, args).outputs[0];
   EXPECT_TRUE(nan ? std::isnan(got) : got == stored)
       << "at " << args[0] << ": stored " << got << ", expected " << stored;

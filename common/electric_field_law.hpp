@@ -7,12 +7,12 @@
 //   jc   critical current density, A/m^2: |E| = ec at |J| = jc
 //   n    exponent of the power law, dimensionless; n = 1 divides by zero
 //   ec   critical electric field, V/m
-#ifndef MATERIAL_POWER_LAW_HPP
-#define MATERIAL_POWER_LAW_HPP
+#ifndef MATERIAL_ELECTRIC_FIELD_LAW_HPP
+#define MATERIAL_ELECTRIC_FIELD_LAW_HPP
 
 #include <cmath>
 
-namespace power_law {
+namespace electric_field_law {
 
 // The |J| at which the power law's slope n (ec/jc) (|J|/jc)^(n-1) equals
 // rho: (1/(n ec))^(1/(n-1)) jc^(n/(n-1)) rho^(1/(n-1)).
@@ -38,6 +38,6 @@ inline double ratio_above(double r, double jth, double field_at_threshold, doubl
   return (field_at_threshold + (r - jth) * rho) / r;
 }
 
-}  // namespace power_law
+}  // namespace electric_field_law
 
 #endif

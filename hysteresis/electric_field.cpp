@@ -1,25 +1,25 @@
 // Electric field of a conductor, E along J, and the tangent tensor handed to
-// solvers. The law and its parameters are in power_law.hpp, which Quenrow
-// evaluates too: the two libraries give the same bits.
+// solvers. The law and its parameters are in electric_field_law.hpp, which
+// Quenrow evaluates too: the two libraries give the same bits.
 #include <cmath>
 
+#include "electric_field_law.hpp"
 #include "orvandel.h"
-#include "power_law.hpp"
 #include "tensor.hpp"
 
 using namespace orvandel;
 
 ORVANDEL_API double j_threshold(double rho, double jc, double n, double ec) {
-  return power_law::threshold(rho, jc, n, ec);
+  return electric_field_law::threshold(rho, jc, n, ec);
 }
 
 // The threshold itself is linear; a NaN fails the test and is linear too.
 ORVANDEL_API Vec3 e_joule(double rho, double jc, double n, double ec, Vec3 j) {
   const double jth = j_threshold(rho, jc, n, ec);
   const double r = vec3_norm(j);
-  const double s =
-      jth > r ? power_law::ratio_below(r, jc, n - 1.0, ec / jc)
-              : power_law::ratio_above(r, jth, power_law::threshold_field(jth, jc, n, ec), rho);
+  const double s = jth > r ? electric_field_law::ratio_below(r, jc, n - 1.0, ec / jc)
+                           : electric_field_law::ratio_above(
+                                 r, jth, electric_field_law::threshold_field(jth, jc, n, ec), rho);
   return vec3_scale(s, j);
 }
 
