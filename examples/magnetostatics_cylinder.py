@@ -51,7 +51,7 @@ def cylinder_point_model(material, cells, fields):
 def rotational_loss(cells, h, steps):
     """Loss per cycle and unit volume (J/m^3) of play cells without
     relaxation and coupling in a field of magnitude h turning in `steps`
-    equal steps, in their discrete steady state (check 2 of the docstring;
+    equal steps, in their discrete steady state (check 2 of magnetostatics.py;
     many steps give the continuous form)."""
     half = np.pi / steps
     chi, weight = np.array(cells["chi"]), np.array(cells["weight"])
