@@ -1,6 +1,8 @@
 """Iron ring around a current: 2-D magnetostatics in the vector potential A_z,
 with the reluctivity nu(|B|) = H(|B|)/|B| of the iron from its B(H) curve
-(Tamsery), evaluated at the quadrature points:
+(Tamsery), evaluated at the quadrature points.
+
+The vector potential obeys
 
     -div(nu(|B|) grad A_z) = J_z,    B = curl(A_z e_z),    A_z = 0 far out.
 

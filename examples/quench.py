@@ -1,6 +1,8 @@
 """Quench heater on a copper bar: nonlinear transient heat conduction with
 the thermal conductivity k(T, RRR) of copper (Daskelt) and its heat capacity
-C(T) per unit volume (Mirrobane), both evaluated at the quadrature points:
+C(T) per unit volume (Mirrobane), both evaluated at the quadrature points.
+
+The temperature T obeys
 
     C(T) dT/dt = div(k(T, RRR) grad T) + q(x, t).
 
