@@ -20,16 +20,16 @@ Newton iterations and the largest difference of the final temperature from
 the library route's (K); for the library route also the eval blocks it
 asked of each library and the seconds inside them in its best run (the
 slowest process's). Needs the package importable and MATERIALS_LIB_DIR
-naming the libraries' folder (bench/run-benchmarks sets both).
+naming the libraries' folder, and examples/ on the module path for the
+example and its package femkit (bench/run-benchmarks sets all three).
 
-    mpirun -n 2 python3 bench/quench_peers.py --size full --repetitions 1"""
+    PYTHONPATH=python:examples mpirun -n 2 python3 bench/quench_peers.py --size full \
+        --repetitions 1"""
 import argparse
 import collections
 import functools
 import json
-import sys
 import time
-from pathlib import Path
 
 import numpy as np
 import ufl
@@ -37,16 +37,11 @@ from dolfinx import fem, nls
 from dolfinx.fem import petsc as fem_petsc
 from mpi4py import MPI
 
-sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "examples"))
-import materials  # noqa: E402
-from common import GAUSS_NODES, GAUSS_WEIGHTS, NEWTON_RTOL, Newton, direct_solver  # noqa: E402
-from numpy_peer import (
-    MIRROBANE_BOUNDS,
-    MIRROBANE_COEFFICIENTS,
-    MIRROBANE_LINE,  # noqa: E402
-    daskelt,
-)
-from quench import RRR, SIZES, T_START, Bar, LibraryRoute  # noqa: E402
+import materials
+from femkit.newton import NEWTON_RTOL, Newton, direct_solver
+from femkit.quadrature import GAUSS_NODES, GAUSS_WEIGHTS
+from numpy_peer import MIRROBANE_BOUNDS, MIRROBANE_COEFFICIENTS, MIRROBANE_LINE, daskelt
+from quench import RRR, SIZES, T_START, Bar, LibraryRoute
 
 
 def conductivity(T):

@@ -62,24 +62,26 @@ discrete equations carry, conserved exactly, where k dT/dn of the linear
 elements would be only first-order accurate. Backward Euler stores
 C(T) (T - T_old) in a step rather than the integral of C over the step, and
 this check measures what that costs."""
-import sys
+import runpy
 from pathlib import Path
 
 import matplotlib
 
 matplotlib.use("Agg")
-import matplotlib.pyplot as plt
 import numpy as np
 import ufl
 from dolfinx import fem, mesh as dmesh
 from mpi4py import MPI
 
 import materials
-from common import QuadraturePoints, Newton, Run, gather_dofs, gauss_rule, global_sum
+from femkit.gathers import gather_dofs, global_sum
+from femkit.newton import Newton
+from femkit.quadrature import QuadraturePoints, gauss_rule
+from femkit.run import Run
+from current_dump_output import save_results
 
-sys.path.append(str(Path(__file__).resolve().parents[1]))  # the repository, for validation/
-from validation.reference import AL6061_SPECIFIC_HEAT, log_polynomial_fit  # noqa: E402
-
+# The published fits, as the validation report keeps and checks them.
+REFERENCE = runpy.run_path(str(Path(__file__).resolve().parents[1] / "validation" / "reference.py"))
 WIDTH, HEIGHT = 0.020, 0.005  # m, the cross-section; the bottom face is y = 0
 T_START = 77.0  # K, and the cooled face's temperature
 DENSITY = 2700.0  # kg/m^3, aluminium
@@ -87,6 +89,7 @@ LORENZ = 2.44e-8  # W Ohm / K^2
 J0 = 1.1e9  # A/m^2 at t = 0: the hot spot reaches about 250 K
 TAU = 0.05  # s, the dump's time constant
 END_TIME = 3 * TAU  # s: 99.75 % of the integral of J^2 lies before it
+SIZES = {"small": (40, 200), "full": (160, 1600)}  # cells along the width, time steps
 MAP_FRACTIONS = (0.1, 0.25, 0.5, 0.75)  # of END_TIME, the temperature maps of the cooled case
 STEP_OF_T = 1e-6  # relative step of the finite difference for drho/dT
 PIECES = 1000  # of the range of T, for the integrals of the checks
@@ -103,8 +106,8 @@ def add_options(parser):
     parser.add_argument(
         "--steps",
         type=int,
-        help="time steps (default 200 at small size, 1600 at full); below "
-        "about 15 a step is so long that its Joule heat grows faster "
+        help=f"time steps (default {SIZES['small'][1]} at small size, {SIZES['full'][1]} at "
+        "full); below about 15 a step is so long that its Joule heat grows faster "
         "with T than the heat it stores, and Newton heads the wrong way",
     )
     parser.add_argument(
@@ -114,17 +117,9 @@ def add_options(parser):
     )
 
 
-run = Run("current_dump", __doc__.splitlines()[0], add_options)
-Wembrel, Pellucer = run.timed(materials.Wembrel), run.timed(materials.Pellucer)
-CELLS_X = 40 if not run.full else 160
-STEPS = run.options.steps or (200 if not run.full else 1600)
-DT = END_TIME / STEPS  # s
-current_density = run.options.J0
-
-
 def heat_capacity(T):
     """C(T) in J/(m^3 K)."""
-    return DENSITY * log_polynomial_fit(AL6061_SPECIFIC_HEAT, T)
+    return DENSITY * REFERENCE["log_polynomial_fit"](REFERENCE["AL6061_SPECIFIC_HEAT"], T)
 
 
 def integral(f, high):
@@ -134,7 +129,7 @@ def integral(f, high):
     return (high - T_START) * np.tensordot(weights, f(nodes), axes=1)
 
 
-def adiabatic_temperature(heating):
+def adiabatic_temperature(Wembrel, heating):
     """T_ad where the integral of C/rho from T_START reaches heating (the
     integral of J^2 over time, A^2 s/m^4; an array). The integral is concave
     in T_ad (C/rho falls as T rises), so Newton's method from T_START climbs
@@ -148,153 +143,157 @@ def adiabatic_temperature(heating):
             return T_ad
 
 
-def heating_integral(t):
-    """Integral of J^2 from 0 to t, A^2 s/m^4."""
-    return current_density**2 * TAU / 2 * (1 - np.exp(-2 * t / TAU))
+class Conductor:
+    """The cross-section on cells_x by cells_x / 4 cells, its temperature T
+    over `steps` backward-Euler steps of the dump of J0, and the material
+    route: the properties of aluminium from Wembrel and Pellucer (with run's
+    clock) at the quadrature points; the Jacobian with Pellucer's term
+    unless capacity_slope is False."""
+
+    def __init__(self, run, cells_x, steps, J0, capacity_slope):
+        self.Wembrel, self.Pellucer = run.timed(materials.Wembrel), run.timed(materials.Pellucer)
+        self.J0, self.steps, self.step = J0, steps, END_TIME / steps  # A/m^2, s
+        self.times = self.step * np.arange(steps + 1)
+        size = [cells_x, cells_x // 4]
+        domain = dmesh.create_rectangle(run.comm, [[0, 0], [WIDTH, HEIGHT]], size)
+        self.V = V = fem.FunctionSpace(domain, ("Lagrange", 1))
+        self.points = points = QuadraturePoints(domain, degree=2)
+        self.T, self.T_old = T, T_old = fem.Function(V, name="T"), fem.Function(V)
+        self.C, self.dC_dT, self.rho, self.drho_dT, self.k, self.dk_dT = (
+            points.function(n) for n in ("C", "dC_dT", "rho", "drho_dT", "k", "dk_dT")
+        )
+        self.J_squared = fem.Constant(domain, 0.0)
+        self.dt = dt = fem.Constant(domain, self.step)
+        v, dT = ufl.TestFunction(V), ufl.TrialFunction(V)
+        capacity = self.C + self.dC_dT * (T - T_old) if capacity_slope else self.C
+        self.residual = self.heat_equation(v)
+        self.jacobian = (
+            capacity / dt * dT * v
+            + self.k * ufl.inner(ufl.grad(dT), ufl.grad(v))
+            + self.dk_dT * dT * ufl.inner(ufl.grad(T), ufl.grad(v))
+            - self.drho_dT * self.J_squared * dT * v
+        ) * points.dx
+        self.bottom = fem.locate_dofs_geometrical(V, lambda x: np.isclose(x[1], 0.0))
+        face = fem.Function(V)  # 1 on the cooled face's nodes: tests the residual for its reaction
+        face.x.array[self.bottom] = 1.0
+        self.joule_heat = fem.form(self.rho * self.J_squared * points.dx)
+        self.face_reaction = fem.form(self.heat_equation(face))
+        self.enthalpy = points.function("enthalpy")
+        self.total_enthalpy = fem.form(self.enthalpy * points.dx)
+
+    def heat_equation(self, v):
+        """The residual F(T; v)."""
+        T, dt = self.T, self.dt
+        return (
+            self.C * (T - self.T_old) / dt * v
+            + self.k * ufl.inner(ufl.grad(T), ufl.grad(v))
+            - self.rho * self.J_squared * v
+        ) * self.points.dx
+
+    def properties(self, T):
+        """C and dC/dT, rho and drho/dT, k and dk/dT at every quadrature point:
+        one Pellucer and one Wembrel block (T and T + h). Pellucer is evaluated
+        even when its term is left out: its range is the fit's."""
+        T_q = self.points.values(T)
+        h = STEP_OF_T * T_q
+        rho_both = self.Wembrel(np.stack([T_q, T_q + h]))
+        k_both = LORENZ * np.stack([T_q, T_q + h]) / rho_both
+        return [
+            (self.C, heat_capacity(T_q)),
+            (self.dC_dT, self.Pellucer(T_q, DENSITY)),
+            (self.rho, rho_both[0]),
+            (self.drho_dT, (rho_both[1] - rho_both[0]) / h),
+            (self.k, k_both[0]),
+            (self.dk_dT, (k_both[1] - k_both[0]) / h),
+        ]
+
+    def newton(self, cooled):
+        """Newton for a step, the bottom face held at T_START if cooled."""
+        bcs = [fem.dirichletbc(T_START, self.bottom, self.V)] if cooled else []
+        return Newton(self.residual, self.jacobian, self.T, bcs, self.points, self.properties)
 
 
-domain = dmesh.create_rectangle(run.comm, [[0, 0], [WIDTH, HEIGHT]], [CELLS_X, CELLS_X // 4])
-V = fem.FunctionSpace(domain, ("Lagrange", 1))
-points = QuadraturePoints(domain, degree=2)
-dx = points.dx
-
-T, T_old = fem.Function(V, name="T"), fem.Function(V)
-C, dC_dT, rho, drho_dT, k, dk_dT = (
-    points.function(n) for n in ("C", "dC_dT", "rho", "drho_dT", "k", "dk_dT")
-)
-J_squared = fem.Constant(domain, 0.0)
-dt = fem.Constant(domain, DT)
-v, dT = ufl.TestFunction(V), ufl.TrialFunction(V)
-
-
-def heat_equation(v):
-    """The residual F(T; v)."""
-    return (
-        C * (T - T_old) / dt * v + k * ufl.inner(ufl.grad(T), ufl.grad(v)) - rho * J_squared * v
-    ) * dx
-
-
-capacity = C if run.options.no_capacity_slope else C + dC_dT * (T - T_old)
-jacobian = (
-    capacity / dt * dT * v
-    + k * ufl.inner(ufl.grad(dT), ufl.grad(v))
-    + dk_dT * dT * ufl.inner(ufl.grad(T), ufl.grad(v))
-    - drho_dT * J_squared * dT * v
-) * dx
-
-
-def properties(T):
-    """C and dC/dT, rho and drho/dT, k and dk/dT at every quadrature point:
-    one Pellucer and one Wembrel block (T and T + h). Pellucer is evaluated
-    even when its term is left out: its range is the fit's."""
-    T_q = points.values(T)
-    h = STEP_OF_T * T_q
-    rho_both = Wembrel(np.stack([T_q, T_q + h]))
-    k_both = LORENZ * np.stack([T_q, T_q + h]) / rho_both
-    return [
-        (C, heat_capacity(T_q)),
-        (dC_dT, Pellucer(T_q, DENSITY)),
-        (rho, rho_both[0]),
-        (drho_dT, (rho_both[1] - rho_both[0]) / h),
-        (k, k_both[0]),
-        (dk_dT, (k_both[1] - k_both[0]) / h),
-    ]
-
-
-bottom = fem.locate_dofs_geometrical(V, lambda x: np.isclose(x[1], 0.0))
-face = fem.Function(V)  # 1 on the cooled face's nodes: tests the residual for its reaction
-face.x.array[bottom] = 1.0
-joule_heat = fem.form(rho * J_squared * dx)
-face_reaction = fem.form(heat_equation(face))
-enthalpy = points.function("enthalpy")
-total_enthalpy = fem.form(enthalpy * dx)
-times = DT * np.arange(STEPS + 1)
-
-
-def dump(case, newton, maps=None):
+def dump(run, conductor, case, newton, maps=None):
     """The dump from T_START, each step solved by newton; says the Newton
     iterations per step and returns the hot spot at each time and the Joule
     heat deposited, the enthalpy rise and the heat conducted out, in J per
     metre of length. The temperature at the steps nearest MAP_FRACTIONS of
     END_TIME is added to maps, if given."""
-    map_steps = {round(f * STEPS) for f in MAP_FRACTIONS}
-    T.x.array[:] = T_START
+    c, steps, times = conductor, conductor.steps, conductor.times
+    map_steps = {round(f * steps) for f in MAP_FRACTIONS}
+    c.T.x.array[:] = T_START
     hot_spot, iterations, deposited, conducted = [T_START], 0, 0.0, 0.0
-    for step in range(1, STEPS + 1):
-        T_old.x.array[:] = T.x.array
-        J_squared.value = (current_density * np.exp(-times[step] / TAU)) ** 2
+    for step in range(1, steps + 1):
+        c.T_old.x.array[:] = c.T.x.array
+        c.J_squared.value = (c.J0 * np.exp(-times[step] / TAU)) ** 2
         with run.stopping_on_refusal(f"in the step to t = {times[step] * 1e3:g} ms, {case}"):
             iterations += newton.solve()
-        deposited += DT * global_sum(run.comm, fem.assemble_scalar(joule_heat))
-        conducted -= DT * global_sum(run.comm, fem.assemble_scalar(face_reaction))
-        hot_spot.append(run.comm.allreduce(T.x.array.max(), op=MPI.MAX))
+        deposited += c.step * global_sum(run.comm, fem.assemble_scalar(c.joule_heat))
+        conducted -= c.step * global_sum(run.comm, fem.assemble_scalar(c.face_reaction))
+        hot_spot.append(run.comm.allreduce(c.T.x.array.max(), op=MPI.MAX))
         if maps is not None and step in map_steps:
-            maps[times[step]] = gather_dofs(T)
-    points.store(enthalpy, integral(heat_capacity, points.values(T)))
-    stored = global_sum(run.comm, fem.assemble_scalar(total_enthalpy))
+            maps[times[step]] = gather_dofs(c.T)
+    c.points.store(c.enthalpy, integral(heat_capacity, c.points.values(c.T)))
+    stored = global_sum(run.comm, fem.assemble_scalar(c.total_enthalpy))
     run.say(
         f"{case}: hot spot {hot_spot[-1]:.4f} K at {END_TIME * 1e3:g} ms, highest "
-        f"{max(hot_spot):.4f} K; {iterations / STEPS:.2f} Newton iterations per step; "
+        f"{max(hot_spot):.4f} K; {iterations / steps:.2f} Newton iterations per step; "
         f"Joule heat {deposited:.6g} J/m, enthalpy rise {stored:.6g} J/m, conducted out "
         f"{conducted:.6g} J/m (per metre of length)"
     )
     return hot_spot, deposited, stored, conducted
 
 
-run.say(
-    f"{run.size}: {CELLS_X} x {CELLS_X // 4} cells, {STEPS} steps of {DT * 1e3:g} ms, "
-    f"J0 = {current_density:g} A/m^2, tau = {TAU * 1e3:g} ms, "
-    f"{'without' if run.options.no_capacity_slope else 'with'} dC/dT in the Jacobian, "
-    f"{run.comm.size} process(es)"
-)
-insulated = Newton(heat_equation(v), jacobian, T, [], points, properties)
-cooled = Newton(
-    heat_equation(v), jacobian, T, [fem.dirichletbc(T_START, bottom, V)], points, properties
-)
-maps = {}
-with run.solving():
-    hot_spot = {"adiabatic": dump("adiabatic", insulated)[0]}
-    hot_spot["cooled"], deposited, stored, conducted = dump("cooled", cooled, maps)
-    adiabatic = adiabatic_temperature(heating_integral(times))
+def solve(run, conductor):
+    """Both dumps and the adiabatic heating integral: the hot spots {case:
+    K at each time}, the cooled case's Joule heat, enthalpy rise and heat
+    conducted out (J/m), T_ad at each time and the cooled case's maps."""
+    insulated, cooled = conductor.newton(cooled=False), conductor.newton(cooled=True)
+    hot_spot, maps = {"adiabatic": dump(run, conductor, "adiabatic", insulated)[0]}, {}
+    hot_spot["cooled"], *balance = dump(run, conductor, "cooled", cooled, maps)
+    # the integral of J^2 from 0 to each time, A^2 s/m^4
+    heating = conductor.J0**2 * TAU / 2 * (1 - np.exp(-2 * conductor.times / TAU))
+    adiabatic = adiabatic_temperature(conductor.Wembrel, heating)
+    return hot_spot, balance, adiabatic, maps
 
-rise = adiabatic[-1] - T_START
-run.check(
-    f"adiabatic: T_ad {adiabatic[-1]:.4f} K from the heating integral; "
-    f"|hot spot - T_ad| / (T_ad - {T_START:g} K) =",
-    abs(hot_spot["adiabatic"][-1] - adiabatic[-1]) / rise,
-    0.005,
-)
-imbalance = abs(deposited - stored - conducted) / deposited
 
-if run.root:
-    run.write_csv(
-        "current_dump_hot_spot.csv",
-        {
-            "t_s": times,
-            "T_adiabatic_integral_K": adiabatic,
-            "T_hot_spot_adiabatic_K": hot_spot["adiabatic"],
-            "T_hot_spot_cooled_K": hot_spot["cooled"],
-        },
+def checks(run, hot_spot, balance, adiabatic):
+    """Check 1, the adiabatic hot spot against the heating integral; check
+    2, the cooled case's energy balance, the closing line."""
+    rise = adiabatic[-1] - T_START
+    run.check(
+        f"adiabatic: T_ad {adiabatic[-1]:.4f} K from the heating integral; "
+        f"|hot spot - T_ad| / (T_ad - {T_START:g} K) =",
+        abs(hot_spot["adiabatic"][-1] - adiabatic[-1]) / rise,
+        0.005,
     )
-    run.save_temperature_maps(
-        "current_dump_maps",
-        maps,
-        T_START,
-        max(hot_spot["cooled"]),
-        size=(6, 1.4),
-        x_label="x (mm); the face y = 0 is held at 77 K",
+    deposited, stored, conducted = balance
+    imbalance = abs(deposited - stored - conducted) / deposited
+    run.finish(
+        "cooled: |Joule heat - enthalpy rise - conducted out| / Joule heat =", imbalance, 0.01
     )
-    figure, axis = plt.subplots(figsize=(6, 4), constrained_layout=True)
-    axis.plot(
-        times * 1e3, adiabatic, color="black", lw=3, alpha=0.3, label="adiabatic heating integral"
-    )
-    axis.plot(times * 1e3, hot_spot["adiabatic"], label="hot spot, adiabatic")
-    axis.plot(times * 1e3, hot_spot["cooled"], label="hot spot, bottom face at 77 K")
-    axis.set_xlabel("t (ms)")
-    axis.set_ylabel("T (K)")
-    axis.set_title(f"J = {current_density:g} A/m² · exp(−t / {TAU * 1e3:g} ms)", fontsize=10)
-    axis.legend()
-    axis.grid(alpha=0.3)
-    run.save(figure, "current_dump_hot_spot.png")
 
-run.finish("cooled: |Joule heat - enthalpy rise - conducted out| / Joule heat =", imbalance, 0.01)
+
+def main():
+    run = Run("current_dump", __doc__, add_options)
+    cells_x, steps = SIZES[run.size]
+    options = run.options
+    conductor = Conductor(
+        run, cells_x, options.steps or steps, options.J0, not options.no_capacity_slope
+    )
+    run.say(
+        f"{run.size}: {cells_x} x {cells_x // 4} cells, {conductor.steps} steps of "
+        f"{conductor.step * 1e3:g} ms, J0 = {options.J0:g} A/m^2, tau = {TAU * 1e3:g} ms, "
+        f"{'without' if options.no_capacity_slope else 'with'} dC/dT in the Jacobian, "
+        f"{run.processes}"
+    )
+    with run.solving():
+        hot_spot, balance, adiabatic, maps = solve(run, conductor)
+    if run.root:
+        title = f"J = {conductor.J0:g} A/m² · exp(−t / {TAU * 1e3:g} ms)"
+        save_results(run, conductor.times, hot_spot, adiabatic, maps, title)
+    checks(run, hot_spot, balance, adiabatic)
+
+
+if __name__ == "__main__":
+    main()

@@ -2,6 +2,10 @@
 with the reluctivity nu(|B|) = H(|B|)/|B| of the iron from its B(H) curve
 (Tamsery), evaluated at the quadrature points.
 
+The vector potential obeys
+
+    -div(nu(|B|) grad A_z) = J_z,    B = curl(A_z e_z),    A_z = 0 far out.
+
 A straight conductor of radius 10 mm carries the current I, at the centre of
 an iron ring from 40 mm to 60 mm, in air out to 150 mm where A_z = 0. The
 finite-element solution gives B at each quadrature point; the host needs H
@@ -22,32 +26,34 @@ import ufl
 from dolfinx import fem, geometry
 
 import materials
-from common import MU0, QuadraturePoints, Newton, Run, concentric_mesh, gather_dofs, global_sum
-
-run = Run("iron_ring", __doc__.splitlines()[0])
-Tamsery = run.timed(materials.Tamsery)
+from femkit import MU0
+from femkit.gathers import gather_dofs, global_sum
+from femkit.meshes import concentric_mesh
+from femkit.newton import Newton
+from femkit.quadrature import QuadraturePoints
+from femkit.run import Run
 
 R_CONDUCTOR, R_INNER, R_OUTER, R_AIR = 0.010, 0.040, 0.060, 0.150  # m
 CONDUCTOR, IRON, AIR = 1, 2, 3  # cell tags
 CURRENTS = {"knee": 150.0, "saturation": 40e3}  # A: H about 500 A/m, above 1e5 A/m
-CELL_SIZE = 0.0025 if not run.full else 0.0008  # m, in the conductor and the ring
+SIZES = {"small": 0.0025, "full": 0.0008}  # m, the cell size in the conductor and the ring
 SAMPLES = 60  # points along the radius through the ring
 SAMPLE_ANGLE = 0.3  # rad, off the axes
 INVERSION_RTOL = 1e-13  # |B(H) - B| against B, to end the inversion
 STEP_OF_H = 1e-7  # relative step of the finite difference for dB/dH
 
 
-def make_mesh():
+def make_mesh(comm, cell_size):
     """The conductor, the air gap, the ring and the outer air; fine up to the
     ring's outer radius, coarser towards the outer air."""
     return concentric_mesh(
-        run.comm,
+        comm,
         [(R_CONDUCTOR, CONDUCTOR), (R_INNER, AIR), (R_OUTER, IRON), (R_AIR, AIR)],
-        lambda r: CELL_SIZE * max(1.0, 1 + (r - R_OUTER) / 0.01),
+        lambda r: cell_size * max(1.0, 1 + (r - R_OUTER) / 0.01),
     )
 
 
-def invert_curve(B, H):
+def invert_curve(Tamsery, B, H):
     """H with Tamsery(H) = B at every point, and dB/dH there, starting from
     the guess H. Newton steps, each one eval block of H and H + h, kept
     inside a bracket [low, high] that every evaluation narrows; a step that
@@ -74,99 +80,129 @@ def invert_curve(B, H):
     return H, slope
 
 
-domain, cell_tags = make_mesh()
-V = fem.FunctionSpace(domain, ("Lagrange", 2))
-points = QuadraturePoints(domain, degree=2)
-dx = points.dx
-iron = np.isin(points.cells, cell_tags.indices[cell_tags.values == IRON])
-iron_points = np.broadcast_to(iron[:, None], points.dofs.shape)
+class IronRing:
+    """A_z on the mesh of cell_size, with the reluctivity of the iron from
+    Tamsery at the quadrature points; set_current(I) puts the current I on
+    the conductor."""
 
-A = fem.Function(V, name="A_z")
-nu, dnu = points.function("nu"), points.function("dnu_dB_over_B")
-source_space = fem.FunctionSpace(domain, ("DG", 0))
-current_density = fem.Function(source_space)
-conductor_dofs = source_space.dofmap.list.array[cell_tags.indices[cell_tags.values == CONDUCTOR]]
-v, dA = ufl.TestFunction(V), ufl.TrialFunction(V)
-residual = (nu * ufl.inner(ufl.grad(A), ufl.grad(v)) - current_density * v) * dx
-jacobian = (
-    nu * ufl.inner(ufl.grad(dA), ufl.grad(v))
-    + dnu * ufl.inner(ufl.grad(A), ufl.grad(dA)) * ufl.inner(ufl.grad(A), ufl.grad(v))
-) * dx
-boundary = fem.locate_dofs_geometrical(V, lambda x: np.hypot(x[0], x[1]) > R_AIR - 1e-3 * CELL_SIZE)
-bcs = [fem.dirichletbc(0.0, boundary, V)]
-flux_density = ufl.sqrt(ufl.inner(ufl.grad(A), ufl.grad(A)))
-H_iron = np.zeros(np.count_nonzero(iron_points))  # warm start of the inversion
+    def __init__(self, comm, Tamsery, cell_size):
+        self.comm, self.Tamsery = comm, Tamsery
+        self.domain, cell_tags = domain, cell_tags = make_mesh(comm, cell_size)
+        self.V = V = fem.FunctionSpace(domain, ("Lagrange", 2))
+        self.points = points = QuadraturePoints(domain, degree=2)
+        iron = np.isin(points.cells, cell_tags.indices[cell_tags.values == IRON])
+        self.iron_points = np.broadcast_to(iron[:, None], points.dofs.shape)
+        self.A = A = fem.Function(V, name="A_z")
+        self.nu, self.dnu = nu, dnu = points.function("nu"), points.function("dnu_dB_over_B")
+        source_space = fem.FunctionSpace(domain, ("DG", 0))
+        self.current_density = current_density = fem.Function(source_space)
+        self.conductor_dofs = source_space.dofmap.list.array[
+            cell_tags.indices[cell_tags.values == CONDUCTOR]
+        ]
+        v, dA = ufl.TestFunction(V), ufl.TrialFunction(V)
+        residual = (nu * ufl.inner(ufl.grad(A), ufl.grad(v)) - current_density * v) * points.dx
+        jacobian = (
+            nu * ufl.inner(ufl.grad(dA), ufl.grad(v))
+            + dnu * ufl.inner(ufl.grad(A), ufl.grad(dA)) * ufl.inner(ufl.grad(A), ufl.grad(v))
+        ) * points.dx
+        boundary = fem.locate_dofs_geometrical(
+            V, lambda x: np.hypot(x[0], x[1]) > R_AIR - 1e-3 * cell_size
+        )
+        bcs = [fem.dirichletbc(0.0, boundary, V)]
+        self.flux_density = ufl.sqrt(ufl.inner(ufl.grad(A), ufl.grad(A)))
+        self.H_iron = np.zeros(np.count_nonzero(self.iron_points))  # warm start of the inversion
+        self.newton = Newton(residual, jacobian, A, bcs, points, self.properties)
+
+    def properties(self, A):
+        """nu and d(nu)/dB / B at every quadrature point: 1/mu0 outside the
+        iron, from the inverted curve inside."""
+        B = self.points.values(self.flux_density)
+        nu_all = np.full(B.shape, 1 / MU0)
+        dnu_all = np.zeros(B.shape)
+        iron = self.iron_points
+        B_iron = np.maximum(B[iron], 1e-12)  # T; |B| = 0 takes the initial slope
+        self.H_iron, slope = invert_curve(self.Tamsery, B_iron, self.H_iron)
+        nu_all[iron] = self.H_iron / B_iron
+        dnu_all[iron] = (1 / slope - nu_all[iron]) / B_iron**2
+        return [(self.nu, nu_all), (self.dnu, dnu_all)]
+
+    def set_current(self, current):
+        """J uniform over the conductor, scaled to carry exactly `current`
+        (A): the meshed conductor's area is not quite pi r^2."""
+        J = self.current_density
+        J.x.array[:] = 0.0
+        J.x.array[self.conductor_dofs] = current / (np.pi * R_CONDUCTOR**2)
+        carried = global_sum(self.comm, fem.assemble_scalar(fem.form(J * self.points.dx)))
+        J.x.array[:] *= current / carried
 
 
-def properties(A):
-    """nu and d(nu)/dB / B at every quadrature point: 1/mu0 outside the iron,
-    from the inverted curve inside."""
-    global H_iron
-    B = points.values(flux_density)
-    nu_all = np.full(B.shape, 1 / MU0)
-    dnu_all = np.zeros(B.shape)
-    B_iron = np.maximum(B[iron_points], 1e-12)  # T; |B| = 0 takes the initial slope
-    H_iron, slope = invert_curve(B_iron, H_iron)
-    nu_all[iron_points] = H_iron / B_iron
-    dnu_all[iron_points] = (1 / slope - nu_all[iron_points]) / B_iron**2
-    return [(nu, nu_all), (dnu, dnu_all)]
+class Radius:
+    """|B| at SAMPLES points along a radius through the ring."""
 
+    def __init__(self, ring):
+        domain, self.comm = ring.domain, ring.comm
+        self.angle = np.array([np.cos(SAMPLE_ANGLE), np.sin(SAMPLE_ANGLE), 0.0])
+        self.radii = R_INNER + (R_OUTER - R_INNER) * (
+            0.01 + 0.98 * np.arange(SAMPLES) / (SAMPLES - 1)
+        )
+        self.samples = self.radii[:, None] * self.angle
+        space = fem.VectorFunctionSpace(domain, ("DG", 2))  # grad A, to evaluate at points
+        self.gradient = fem.Function(space)
+        self.gradient_of_A = fem.Expression(ufl.grad(ring.A), space.element.interpolation_points())
+        # the owned cell of each sample on this process
+        tree = geometry.BoundingBoxTree(domain, 2)
+        colliding = geometry.compute_colliding_cells(
+            domain, geometry.compute_collisions(tree, self.samples), self.samples
+        )
+        owned_cells = domain.topology.index_map(2).size_local
+        self.cells = np.array(
+            [next((c for c in colliding.links(i) if c < owned_cells), -1) for i in range(SAMPLES)],
+            dtype=np.int32,
+        )
+        self.mine = self.cells >= 0
 
-newton = Newton(residual, jacobian, A, bcs, points, properties)
-run.say(
-    f"{run.size}: {run.comm.allreduce(len(points.cells))} curved cells, "
-    f"{V.dofmap.index_map.size_global} unknowns, {run.comm.size} process(es)"
-)
-angle = np.array([np.cos(SAMPLE_ANGLE), np.sin(SAMPLE_ANGLE), 0.0])
-radii = R_INNER + (R_OUTER - R_INNER) * (0.01 + 0.98 * np.arange(SAMPLES) / (SAMPLES - 1))
-samples = radii[:, None] * angle
-gradient_space = fem.VectorFunctionSpace(domain, ("DG", 2))  # grad A, to evaluate at points
-gradient = fem.Function(gradient_space)
-gradient_of_A = fem.Expression(ufl.grad(A), gradient_space.element.interpolation_points())
-magnitude_space = fem.FunctionSpace(domain, ("DG", 0))
-magnitude = fem.Function(magnitude_space, name="B")
-magnitude_of_B = fem.Expression(flux_density, magnitude_space.element.interpolation_points())
-
-# the owned cell of each sample on this process
-tree = geometry.BoundingBoxTree(domain, 2)
-colliding = geometry.compute_colliding_cells(
-    domain, geometry.compute_collisions(tree, samples), samples
-)
-owned_cells = domain.topology.index_map(2).size_local
-sample_cells = np.array(
-    [next((c for c in colliding.links(i) if c < owned_cells), -1) for i in range(SAMPLES)],
-    dtype=np.int32,
-)
-mine = sample_cells >= 0
-
-worst, profiles, maps = 0.0, {}, {}
-for case, current in CURRENTS.items():
-    current_density.x.array[:] = 0.0
-    current_density.x.array[conductor_dofs] = current / (np.pi * R_CONDUCTOR**2)
-    # the meshed conductor's area is not quite pi r^2: scale J to carry exactly I
-    carried = global_sum(run.comm, fem.assemble_scalar(fem.form(current_density * dx)))
-    current_density.x.array[:] *= current / carried
-    with run.solving():
-        iterations = newton.solve()
-        gradient.interpolate(gradient_of_A)
-        values = gradient.eval(samples[mine], sample_cells[mine])
+    def flux_density(self):
+        """|B| at every sample, on every process."""
+        self.gradient.interpolate(self.gradient_of_A)
+        values = self.gradient.eval(self.samples[self.mine], self.cells[self.mine])
         B_local = np.full(SAMPLES, -np.inf)
-        B_local[mine] = np.hypot(values[:, 0], values[:, 1])
-        B_fe = np.max(run.comm.allgather(B_local), axis=0)
-        H_ampere = current / (2 * np.pi * radii)
-        B_ampere = Tamsery(H_ampere)
-    deviation = np.max(np.abs(B_fe - B_ampere) / B_ampere)
-    worst = max(worst, deviation)
-    profiles[case] = (H_ampere, B_fe, B_ampere)
-    magnitude.interpolate(magnitude_of_B)
-    maps[case] = gather_dofs(magnitude)
-    run.say(
-        f"I = {current:g} A ({case}): {iterations} Newton iterations, H in the ring "
-        f"{H_ampere.min():.4g} to {H_ampere.max():.4g} A/m, B {B_ampere.min():.4f} to "
-        f"{B_ampere.max():.4f} T, largest deviation {deviation * 100:.3f} %"
-    )
+        B_local[self.mine] = np.hypot(values[:, 0], values[:, 1])
+        return np.max(self.comm.allgather(B_local), axis=0)
 
-if run.root:
+
+def solve(run, ring, radius):
+    """Each of CURRENTS in turn, with a line for each; returns the largest
+    deviation from Ampere's law along the radius, and per case the profile
+    (H and B from Ampere's law, B of the finite elements) and the map of |B|
+    on process 0."""
+    magnitude_space = fem.FunctionSpace(ring.domain, ("DG", 0))
+    magnitude = fem.Function(magnitude_space, name="B")
+    magnitude_of_B = fem.Expression(
+        ring.flux_density, magnitude_space.element.interpolation_points()
+    )
+    worst, profiles, maps = 0.0, {}, {}
+    for case, current in CURRENTS.items():
+        ring.set_current(current)
+        with run.solving():
+            iterations = ring.newton.solve()
+            B_fe = radius.flux_density()
+            H_ampere = current / (2 * np.pi * radius.radii)
+            B_ampere = ring.Tamsery(H_ampere)
+        deviation = np.max(np.abs(B_fe - B_ampere) / B_ampere)
+        worst = max(worst, deviation)
+        profiles[case] = (H_ampere, B_fe, B_ampere)
+        magnitude.interpolate(magnitude_of_B)
+        maps[case] = gather_dofs(magnitude)
+        run.say(
+            f"I = {current:g} A ({case}): {iterations} Newton iterations, H in the ring "
+            f"{H_ampere.min():.4g} to {H_ampere.max():.4g} A/m, B {B_ampere.min():.4f} to "
+            f"{B_ampere.max():.4f} T, largest deviation {deviation * 100:.3f} %"
+        )
+    return worst, profiles, maps
+
+
+def plot_profiles(run, radii, profiles):
+    """B along the radius against Tamsery(I / 2 pi r), for each current."""
     columns = {"r_m": radii}
     for case, (H_ampere, B_fe, B_ampere) in profiles.items():
         columns.update(
@@ -183,12 +219,17 @@ if run.root:
         axis.grid(alpha=0.3)
         axis.legend()
     run.save(figure, "iron_ring_profile.png")
+
+
+def plot_maps(run, radius, maps):
+    """|B| over the section for each current, the sampled radius in red."""
     figure, axes = plt.subplots(1, 2, figsize=(10, 4.6), constrained_layout=True)
     for axis, (case, (xy, values)) in zip(axes, maps.items()):
         shown = axis.tricontourf(xy[:, 0] * 1e3, xy[:, 1] * 1e3, values, levels=30, cmap="viridis")
         for r in (R_CONDUCTOR, R_INNER, R_OUTER):
             axis.add_patch(plt.Circle((0, 0), r * 1e3, fill=False, color="white", lw=1.2))
-        axis.plot(radii * 1e3 * angle[0], radii * 1e3 * angle[1], color="red", lw=1)
+        line = radius.radii * 1e3
+        axis.plot(line * radius.angle[0], line * radius.angle[1], color="red", lw=1)
         axis.set_xlim(-80, 80)
         axis.set_ylim(-80, 80)
         axis.set_aspect("equal")
@@ -206,6 +247,28 @@ if run.root:
         },
     )
 
-run.finish(
-    "largest |B - Tamsery(I/(2 pi r))| / Tamsery(I/(2 pi r)) along the radius =", worst, 0.01
-)
+
+def check(run, worst):
+    """Ampere's law through the iron, the closing line."""
+    run.finish(
+        "largest |B - Tamsery(I/(2 pi r))| / Tamsery(I/(2 pi r)) along the radius =", worst, 0.01
+    )
+
+
+def main():
+    run = Run("iron_ring", __doc__)
+    ring = IronRing(run.comm, run.timed(materials.Tamsery), SIZES[run.size])
+    run.say(
+        f"{run.size}: {run.comm.allreduce(len(ring.points.cells))} curved cells, "
+        f"{ring.V.dofmap.index_map.size_global} unknowns, {run.processes}"
+    )
+    radius = Radius(ring)
+    worst, profiles, maps = solve(run, ring, radius)
+    if run.root:
+        plot_profiles(run, radius.radii, profiles)
+        plot_maps(run, radius, maps)
+    check(run, worst)
+
+
+if __name__ == "__main__":
+    main()

@@ -86,31 +86,22 @@ what the exact one buys (check 4 is then only reported)."""
 import matplotlib
 
 matplotlib.use("Agg")
-import matplotlib.pyplot as plt
-import matplotlib.tri
 import numpy as np
 import ufl
 from dolfinx import fem
 from mpi4py import MPI
 
 import materials
-from common import MU0, NotConverged, QuadraturePoints, Newton, Run, concentric_mesh, global_sum
-
-run = Run(
-    "magnetostatics",
-    __doc__.splitlines()[0],
-    add_options=lambda parser: (
-        parser.add_argument(
-            "--jacobian",
-            choices=("exact", "mu0"),
-            default="exact",
-            help="Newton's Jacobian from dB/dh (default) or from mu0 I",
-        )
-    ),
+from femkit.run import Run
+from magnetostatics_cylinder import (
+    H_APPLIED,
+    RADIUS,
+    Cylinder,
+    cylinder_point_model,
+    rotational_loss,
 )
-evaluate = run.timed(materials.VectorHysteresis.evaluate)
-accept = run.timed(materials.VectorHysteresis.accept)
-EXACT = run.options.jacobian == "exact"
+from magnetostatics_field import FieldSolve, in_3d, iron_in_air
+from magnetostatics_output import save_results
 
 # The cells: weight, play radius chi (A/m), coupling limit hc_max (A/m),
 # coupling and relaxation time constants tau_c and tau (s).
@@ -123,435 +114,186 @@ CELLS = {
     "tau": [0.0, 0.5e-3, 0.0, 0.0],
 }
 PLAY_ONLY = dict(CELLS, hc_max=[0.0] * 4, tau_c=[0.0] * 4, tau=[0.0] * 4)
-
 FREQUENCY = 50.0  # Hz
 PERIODS = 2
-STEPS = 12 if not run.full else 64  # per period
-DT = 1 / (FREQUENCY * STEPS)  # s
-IRON, AIR = 1, 2  # cell tags
-
-RADIUS = 0.010  # m, the cylinder's
-CYLINDER_OUTER = 10 * RADIUS  # m, where phi = 0
-N_EFF = (1 - RADIUS**2 / CYLINDER_OUTER**2) / 2
-H_APPLIED = 2000.0  # A/m: |h| inside about 800 A/m
-CYLINDER_CELL = RADIUS / (5 if not run.full else 15)  # m, in the iron
-
 RING_INNER, RING_OUTER, RING_AIR = 0.010, 0.030, 0.050  # m: the iron, then air to phi = 0
 CURRENT = 75.0  # A: |h_s| 1194 A/m to 398 A/m across the ring
-RING_CELL = 0.005 if not run.full else 0.0015  # m, in the iron
 
+# steps per period, cell size in the cylinder's iron (m), cell size in the ring's (m)
+SIZES = {"small": (12, RADIUS / 5, 0.005), "full": (64, RADIUS / 15, 0.0015)}
 LIMITS = {"cylinder": 0.005, "loss": 0.01, "ring": 0.005}  # checks 1 to 3, relative
 NEWTON_MEDIAN_LIMIT = 6
 
 
-def iron_in_air(hole, iron_outer, outer, cell_size):
-    """Iron from radius hole (0: a full disc) to iron_outer, air from there
-    to outer; cells of cell_size in the iron, growing outwards."""
-    return concentric_mesh(
-        run.comm,
-        [(hole, None)] * (hole > 0) + [(iron_outer, IRON), (outer, AIR)],
-        lambda r: cell_size * max(1.0, 1 + 2 * (r - iron_outer) / iron_outer),
+def add_options(parser):
+    parser.add_argument(
+        "--jacobian",
+        choices=("exact", "mu0"),
+        default="exact",
+        help="Newton's Jacobian from dB/dh (default) or from mu0 I",
     )
 
 
-def in_3d(vectors):
-    """(..., 2) -> (..., 3) with z = 0."""
-    return np.concatenate([vectors, np.zeros(vectors.shape[:-1] + (1,))], axis=-1)
+class Hysteresis:
+    """The material route: Orvandel's vector model (materials.VectorHysteresis)
+    at the time step dt, its evaluations on run's eval clock."""
 
+    def __init__(self, run, dt):
+        self.dt = dt  # s
+        self.evaluate = run.timed(materials.VectorHysteresis.evaluate)
+        self.accept = run.timed(materials.VectorHysteresis.accept)
 
-def gather_rows(array):
-    """The rows of every process's array, on process 0 (None elsewhere)."""
-    parts = run.comm.gather(array, root=0)
-    return None if parts is None else np.concatenate(parts)
-
-
-class FieldSolve:
-    """phi on a mesh of iron and air for the source field `source` (UFL),
-    with the model's history at the iron's quadrature points."""
-
-    def __init__(self, domain, cell_tags, outer, source, cell_size):
-        self.points = points = QuadraturePoints(domain, degree=2)
-        V = fem.FunctionSpace(domain, ("Lagrange", 2))
-        self.phi = fem.Function(V, name="phi")
-        self.field = source - ufl.grad(self.phi)
-        self.B = [points.function(f"B_{i}") for i in "xy"]
-        self.dB_dh = [[points.function(f"dB{i}_dh{j}") for j in "xy"] for i in "xy"]
-        v, dphi = ufl.TestFunction(V), ufl.TrialFunction(V)
-        residual = -ufl.inner(ufl.as_vector(self.B), ufl.grad(v)) * points.dx
-        jacobian = (
-            ufl.inner(ufl.dot(ufl.as_matrix(self.dB_dh), ufl.grad(dphi)), ufl.grad(v)) * points.dx
-        )
-        boundary = fem.locate_dofs_geometrical(
-            V, lambda x: np.hypot(x[0], x[1]) > outer - 1e-3 * cell_size
-        )
-        iron_cells = np.isin(points.cells, cell_tags.indices[cell_tags.values == IRON])
-        self.iron = np.broadcast_to(iron_cells[:, None], points.dofs.shape)
-        self.xy = self.at_points(ufl.SpatialCoordinate(domain))  # m, every point
-        self.area = points.areas()[self.iron]  # m^2, the iron's points
-        self.count = run.comm.allreduce(self.area.size)
-        self.newton = Newton(
-            residual,
-            jacobian,
-            self.phi,
-            [fem.dirichletbc(0.0, boundary, V)],
-            points,
-            self.properties,
-            max_iterations=50 if EXACT else 500,
-        )
-        self.cells = self.model = None
-        self.evaluations = 0  # of the model, by Newton and its line search
-
-    def at_points(self, expression):
-        """A vector expression at every point: (cells, points, 2)."""
-        return self.points.values(expression).reshape(self.points.dofs.shape + (2,))
-
-    def flux_density(self):
-        """B as Newton's last evaluation left it, at every point: (cells,
-        points, 2)."""
-        return np.stack([f.x.array[self.points.dofs] for f in self.B], axis=-1)
-
-    def properties(self, phi):
-        """B and dB/dh at every point: mu0 h and mu0 I in the air, the model
-        at the accepted history in the iron."""
-        h = self.at_points(self.field)
-        B = MU0 * h
-        dB_dh = np.broadcast_to(MU0 * np.eye(2), h.shape + (2,)).copy()
-        B_iron, dB_dh_iron = evaluate(self.model, in_3d(h[self.iron]))
-        self.evaluations += 1
-        B[self.iron] = B_iron[:, :2]
-        if EXACT:
-            dB_dh[self.iron] = dB_dh_iron[:, :2, :2]
-        return [(f, B[..., i]) for i, f in enumerate(self.B)] + [
-            (f, dB_dh[..., i, j]) for i, row in enumerate(self.dB_dh) for j, f in enumerate(row)
-        ]
-
-    def start(self, cells):
-        """phi = 0 and the virgin state of `cells` at every point."""
-        self.phi.x.array[:] = 0.0
-        self.cells = cells
-        self.model = materials.VectorHysteresis(
-            **cells, dt=DT, cell_fraction=CELL_FRACTION, shape=self.area.size
+    def model(self, cells, shape=()):
+        """The virgin state of `cells` at an array of points of this shape."""
+        return materials.VectorHysteresis(
+            **cells, dt=self.dt, cell_fraction=CELL_FRACTION, shape=shape
         )
 
-    def advance(self):
-        """One time step: Newton from the last step's phi, then the history
-        advanced at the converged field (Newton's last evaluation is at its
-        last iterate). Returns Newton's iterations, the iron's h and B
-        (points, 2), and the energy per unit length the cells dissipated in
-        the step (J/m)."""
-        with run.solving():
-            iterations = self.newton.solve()
-            h = self.at_points(self.field)[self.iron]
-            before = self.model.hrev.copy()
-            accept(self.model, in_3d(h))
-            after = self.model.hrev
-        # each cell: mu0 w_k (h - H_k) . (H_k - H_k'), per unit volume
-        per_point = MU0 * np.einsum(
-            "k,pki,pki->p", self.cells["weight"], in_3d(h)[:, None, :] - after, after - before
-        )
-        return (
-            iterations,
-            h,
-            self.flux_density()[self.iron],
-            global_sum(run.comm, per_point @ self.area),
-        )
 
-    def field_map(self):
-        """(x, y, B_x, B_y) at every point of every process, on process 0."""
-        return gather_rows(np.concatenate([self.xy, self.flux_density()], axis=-1).reshape(-1, 4))
+class Steps:
+    """PERIODS periods of `per_period` time steps each."""
+
+    def __init__(self, per_period):
+        self.per_period = per_period
+        self.dt = 1 / (FREQUENCY * per_period)  # s
+        self.times = self.dt * np.arange(1, PERIODS * per_period + 1)  # s, the end of each step
+        self.angles = 2 * np.pi * FREQUENCY * self.times
+        self.map_step = per_period + per_period // 4  # the second period's peak (counted from 1)
 
 
-def cylinder_point_model(cells, fields):
-    """h inside the cylinder for the applied fields `fields` (steps, 2), and
-    B there: g(h) = h - H_a + N_eff (B(h)/mu0 - h) = 0 at one point by
-    Newton's method on h from the last step's h (a step that does not reduce
-    |g| is halved), the history advanced after each step."""
-    model = materials.VectorHysteresis(**cells, dt=DT, cell_fraction=CELL_FRACTION)
-
-    def miss(h, H_a):
-        B, dB_dh = evaluate(model, h)
-        return h - H_a + N_EFF * (B / MU0 - h), (1 - N_EFF) * np.eye(3) + N_EFF * dB_dh / MU0, B
-
-    h, hs, Bs = np.zeros(3), [], []
-    for H_a in in_3d(fields):
-        g, slope, B = miss(h, H_a)
-        for _ in range(50):
-            correction, s = np.linalg.solve(slope, g), 1.0
-            while True:
-                trial = h - s * correction
-                g_trial, slope_trial, B_trial = miss(trial, H_a)
-                if np.linalg.norm(g_trial) < np.linalg.norm(g) or s < 1e-6:
-                    break
-                s /= 2
-            h, g, slope, B = trial, g_trial, slope_trial, B_trial
-            if np.linalg.norm(s * correction) <= 1e-13 * H_APPLIED:
-                break
-        else:
-            raise NotConverged(f"the point model did not converge at H_a = {H_a}")
-        accept(model, h)
-        hs.append(h[:2])
-        Bs.append(B[:2])
-    return np.array(hs), np.array(Bs)
-
-
-def rotational_loss(cells, h, steps):
-    """Loss per cycle and unit volume (J/m^3) of play cells without
-    relaxation and coupling in a field of magnitude h turning in `steps`
-    equal steps, in their discrete steady state (check 2 of the docstring;
-    many steps give the continuous form)."""
-    half = np.pi / steps
-    chi, weight = np.array(cells["chi"]), np.array(cells["weight"])
-    radius = -chi * np.sin(half) + np.sqrt(np.maximum(h**2 - (chi * np.cos(half)) ** 2, 0.0))
-    return steps * MU0 * np.sum(weight * chi * 2 * np.maximum(radius, 0.0) * np.sin(half))
-
-
-times = DT * np.arange(1, PERIODS * STEPS + 1)  # s, the end of each step
-angles = 2 * np.pi * FREQUENCY * times
-MAP_STEP = STEPS + STEPS // 4  # the second period's peak (counted from 1)
-alternating = H_APPLIED * np.stack([np.sin(angles), 0 * angles], axis=-1)
-rotating = H_APPLIED * np.stack([np.cos(angles), np.sin(angles)], axis=-1)
-LOADS = {
-    "alternating": (CELLS, alternating),
-    "rotating": (CELLS, rotating),
-    "rotating, play only": (PLAY_ONLY, rotating),
-}
-iterations, shares, maps, cylinder_runs = [], {}, {}, {}
-
-# 1 and 2: the cylinder
-domain, cell_tags = iron_in_air(0.0, RADIUS, CYLINDER_OUTER, CYLINDER_CELL)
-applied = fem.Constant(domain, np.zeros(2))
-cylinder = FieldSolve(domain, cell_tags, CYLINDER_OUTER, applied, CYLINDER_CELL)
-radii = np.hypot(*cylinder.xy[cylinder.iron].T)
-interior = radii < RADIUS - 2 * CYLINDER_CELL
-centre = np.argmin(radii) if radii.size else -1
-holder = run.comm.allreduce((radii.min(initial=np.inf), run.comm.rank), op=MPI.MINLOC)[1]
-iron_area = global_sum(run.comm, cylinder.area.sum())
-run.say(
-    f"{run.size}: cylinder of {cylinder.count} iron points "
-    f"({domain.topology.index_map(2).size_global} curved cells in all), {STEPS} steps "
-    f"per period, {run.options.jacobian} Jacobian, {run.comm.size} process(es)"
-)
-for load, (cells, fields) in LOADS.items():
-    with run.solving():
-        h_point, B_point = cylinder_point_model(cells, fields)
-    cylinder.start(cells)
-    rows = {
-        name: []
-        for name in (
-            "h_average",
-            "h_centre",
-            "B_centre",
-            "deviation",
-            "largest_deviation",
-            "newton",
-            "dissipated",
-        )
-    }
-    for step, H_a in enumerate(fields, start=1):
-        applied.value[:] = H_a
-        count, h, B, dissipated = cylinder.advance()
-        average = np.array([global_sum(run.comm, c @ cylinder.area) for c in h.T]) / iron_area
-        largest = np.abs(h[interior] - h_point[step - 1]).max(initial=0.0)
-        rows["largest_deviation"].append(run.comm.allreduce(largest, op=MPI.MAX) / H_APPLIED)
-        rows["deviation"].append(np.linalg.norm(average - h_point[step - 1]) / H_APPLIED)
-        rows["h_average"].append(average)
-        rows["h_centre"].append(run.comm.bcast(h[centre] if centre >= 0 else None, root=holder))
-        rows["B_centre"].append(run.comm.bcast(B[centre] if centre >= 0 else None, root=holder))
-        rows["newton"].append(count)
-        rows["dissipated"].append(dissipated)
-        if step == MAP_STEP and cells is CELLS:
-            maps[f"cylinder, {load}"] = cylinder.field_map()
-    iterations += rows["newton"]
-    rows = {name: np.array(values) for name, values in rows.items()}
-    cylinder_runs[load] = dict(rows, H_a=fields, h_point=h_point, B_point=B_point)
-    worst = max(rows["deviation"].max(), rows["largest_deviation"].max())
-    shares[f"cylinder, {load}"] = worst / LIMITS["cylinder"]
-    loss = rows["dissipated"][STEPS:].sum()
+def check_cylinder(run, material, steps, cell_size):
+    """Checks 1 and 2, a line for each load; returns each load's rows, the
+    shares of their limits, the field maps and Newton's iterations."""
+    cylinder = Cylinder(run, material, cell_size)
     run.say(
-        f"cylinder, {load}: |h| inside up to {np.linalg.norm(h_point, axis=1).max():.1f} "
-        f"A/m; |h - h_point| / |H_a|: area average {rows['deviation'].max():.3e}, "
-        f"largest inside {rows['largest_deviation'].max():.3e}; loss in the second "
-        f"period {loss:.6e} J/m; Newton {np.median(rows['newton']):g} (median), "
-        f"{rows['newton'].max()} (largest) iterations per step"
+        f"{run.size}: cylinder of {cylinder.field.count} iron points "
+        f"({cylinder.cells_in_all} curved cells in all), {steps.per_period} steps "
+        f"per period, {run.options.jacobian} Jacobian, {run.processes}"
     )
-    if cells is PLAY_ONLY:
-        h_inside = np.linalg.norm(rows["h_average"][STEPS:], axis=1).mean()
-        closed = np.pi * RADIUS**2 * rotational_loss(cells, h_inside, STEPS)
-        continuous = np.pi * RADIUS**2 * rotational_loss(cells, h_inside, 10**9)
-        shares["rotational loss"] = abs(loss / closed - 1) / LIMITS["loss"]
+    alternating = H_APPLIED * np.stack([np.sin(steps.angles), 0 * steps.angles], axis=-1)
+    rotating = H_APPLIED * np.stack([np.cos(steps.angles), np.sin(steps.angles)], axis=-1)
+    loads = {
+        "alternating": (CELLS, alternating),
+        "rotating": (CELLS, rotating),
+        "rotating, play only": (PLAY_ONLY, rotating),
+    }
+    runs, shares, maps, iterations = {}, {}, {}, []
+    for load, (cells, fields) in loads.items():
+        with run.solving():
+            h_point, B_point = cylinder_point_model(material, cells, fields)
+        rows, field_map = cylinder.load(cells, fields, h_point, steps, mapped=cells is CELLS)
+        if cells is CELLS:
+            maps[f"cylinder, {load}"] = field_map
+        iterations += list(rows["newton"])
+        runs[load] = dict(rows, H_a=fields, h_point=h_point, B_point=B_point)
+        worst = max(rows["deviation"].max(), rows["largest_deviation"].max())
+        shares[f"cylinder, {load}"] = worst / LIMITS["cylinder"]
+        loss = rows["dissipated"][steps.per_period :].sum()
         run.say(
-            f"rotational loss per cycle {loss:.6e} J/m against {closed:.6e} J/m, pi a^2 "
-            f"times the closed form at |h| = {h_inside:.2f} A/m ({continuous:.6e} J/m "
-            f"without the discrete steps): {abs(loss / closed - 1):.3e}"
+            f"cylinder, {load}: |h| inside up to {np.linalg.norm(h_point, axis=1).max():.1f} "
+            f"A/m; |h - h_point| / |H_a|: area average {rows['deviation'].max():.3e}, "
+            f"largest inside {rows['largest_deviation'].max():.3e}; loss in the second "
+            f"period {loss:.6e} J/m; Newton {np.median(rows['newton']):g} (median), "
+            f"{rows['newton'].max()} (largest) iterations per step"
         )
+        if cells is PLAY_ONLY:
+            h_inside = np.linalg.norm(rows["h_average"][steps.per_period :], axis=1).mean()
+            shares["rotational loss"] = check_rotational_loss(run, loss, h_inside, steps)
+    return runs, shares, maps, iterations, cylinder.field.evaluations
 
-# 3: the ring around a line current
-domain, cell_tags = iron_in_air(RING_INNER, RING_OUTER, RING_AIR, RING_CELL)
-current = fem.Constant(domain, 0.0)
-x = ufl.SpatialCoordinate(domain)
-line_current = current / (2 * np.pi) * ufl.as_vector([-x[1], x[0]]) / (x[0] ** 2 + x[1] ** 2)
-ring = FieldSolve(domain, cell_tags, RING_AIR, line_current, RING_CELL)
-ring.start(CELLS)
-xy = ring.xy[ring.iron]
-radii = np.hypot(*xy.T)
-e_r = xy / radii[:, None]
-e_theta = np.stack([-e_r[:, 1], e_r[:, 0]], axis=-1)
-point_model = materials.VectorHysteresis(
-    **CELLS, dt=DT, cell_fraction=CELL_FRACTION, shape=radii.size
-)
-run.say(
-    f"ring of {ring.count} iron points ({domain.topology.index_map(2).size_global} curved "
-    f"cells in all)"
-)
-ring_rows = {"current": CURRENT * np.sin(angles), "deviation": [], "newton": []}
-largest_B = 0.0
-for step, I in enumerate(ring_rows["current"], start=1):
-    current.value = I
-    count, h, B, _ = ring.advance()
-    with run.solving():
-        h_point = in_3d(np.stack([I / (2 * np.pi * radii), 0 * radii], axis=-1))
-        B_point = evaluate(point_model, h_point)[0]
-        accept(point_model, h_point)
-    # the point model's x and y are e_theta and -e_r at each point
-    apart = np.linalg.norm(B - B_point[:, :1] * e_theta + B_point[:, 1:2] * e_r, axis=1)
-    largest_B = max(
-        largest_B, run.comm.allreduce(np.linalg.norm(B, axis=1).max(initial=0.0), op=MPI.MAX)
+
+def check_rotational_loss(run, loss, h_inside, steps):
+    """Check 2, said on a line; returns its share of its limit."""
+    closed = np.pi * RADIUS**2 * rotational_loss(PLAY_ONLY, h_inside, steps.per_period)
+    continuous = np.pi * RADIUS**2 * rotational_loss(PLAY_ONLY, h_inside, 10**9)
+    run.say(
+        f"rotational loss per cycle {loss:.6e} J/m against {closed:.6e} J/m, pi a^2 "
+        f"times the closed form at |h| = {h_inside:.2f} A/m ({continuous:.6e} J/m "
+        f"without the discrete steps): {abs(loss / closed - 1):.3e}"
     )
-    ring_rows["deviation"].append(run.comm.allreduce(apart.max(initial=0.0), op=MPI.MAX))
-    ring_rows["newton"].append(count)
-    if step == MAP_STEP:
-        maps["ring"] = ring.field_map()
-iterations += ring_rows["newton"]
-ring_deviation = max(ring_rows["deviation"]) / largest_B
-shares["ring"] = ring_deviation / LIMITS["ring"]
-run.say(
-    f"ring: largest |B - B_point e_theta| {ring_deviation:.3e} of the largest |B| "
-    f"({largest_B:.4f} T); Newton {np.median(ring_rows['newton']):g} (median), "
-    f"{max(ring_rows['newton'])} (largest) iterations per step"
-)
+    return abs(loss / closed - 1) / LIMITS["loss"]
 
-# 4: Newton
-median = np.median(iterations)
-evaluations = (cylinder.evaluations + ring.evaluations) / len(iterations)
-run.say(
-    f"Newton with the {run.options.jacobian} Jacobian: {median:g} iterations per step "
-    f"(median), {max(iterations)} (largest), over {len(iterations)} steps"
-    + f"; {evaluations:.2f} evaluations of the model per step, line search included"
-)
-if EXACT:
-    run.check("Newton: median iterations per step =", median, NEWTON_MEDIAN_LIMIT)
-run.say("share of its limit: " + ", ".join(f"{name} {share:.3f}" for name, share in shares.items()))
 
-if run.root:
-    vectors = {
-        "H_a": "A_per_m",
-        "h_point": "A_per_m",
-        "B_point": "T",
-        "h_centre": "A_per_m",
-        "B_centre": "T",
-        "h_average": "A_per_m",
-    }
-    scalars = {
-        "deviation": "deviation_of_average",
-        "largest_deviation": "largest_deviation_inside",
-        "newton": "newton_iterations",
-        "dissipated": "dissipated_J_per_m",
-    }
-    parts = [
-        {
-            "load": [load] * len(times),
-            "step": np.arange(1, len(times) + 1),
-            "t_s": times,
-            **{
-                f"{name}_{xy}_{unit}": rows[name][:, i]
-                for name, unit in vectors.items()
-                for i, xy in enumerate("xy")
-            },
-            **{header: rows[name] for name, header in scalars.items()},
-        }
-        for load, rows in cylinder_runs.items()
-    ]
-    columns = {header: np.concatenate([part[header] for part in parts]) for header in parts[0]}
-    run.write_csv("magnetostatics_cylinder.csv", columns)
-    run.write_csv(
-        "magnetostatics_ring.csv",
-        {
-            "step": range(1, len(times) + 1),
-            "t_s": times,
-            "current_A": ring_rows["current"],
-            "largest_deviation_T": ring_rows["deviation"],
-            "newton_iterations": ring_rows["newton"],
-        },
+def check_ring(run, material, steps, cell_size):
+    """Check 3, the ring around the line current, on a line; returns its
+    rows (Newton's iterations among them), the share of its limit, its field
+    map and the model's evaluations."""
+    domain, cell_tags = iron_in_air(run.comm, RING_INNER, RING_OUTER, RING_AIR, cell_size)
+    current = fem.Constant(domain, 0.0)
+    x = ufl.SpatialCoordinate(domain)
+    line_current = current / (2 * np.pi) * ufl.as_vector([-x[1], x[0]]) / (x[0] ** 2 + x[1] ** 2)
+    exact = run.options.jacobian == "exact"
+    ring = FieldSolve(run, material, exact, domain, cell_tags, RING_AIR, line_current, cell_size)
+    ring.start(CELLS)
+    xy = ring.xy[ring.iron]
+    radii = np.hypot(*xy.T)
+    e_r = xy / radii[:, None]
+    e_theta = np.stack([-e_r[:, 1], e_r[:, 0]], axis=-1)
+    point_model = material.model(CELLS, shape=radii.size)
+    run.say(
+        f"ring of {ring.count} iron points ({domain.topology.index_map(2).size_global} curved "
+        f"cells in all)"
     )
-    run.write_csv(
-        "magnetostatics_map.csv",
-        {
-            "case": [case for case, rows in maps.items() for _ in rows],
-            **{
-                header: np.concatenate([rows[:, i] for rows in maps.values()])
-                for i, header in enumerate(("x_m", "y_m", "B_x_T", "B_y_T"))
-            },
-        },
-    )
-
-    # |B| with its field lines at the second period's peak
-    figure, axes = plt.subplots(1, len(maps), figsize=(5 * len(maps), 4.6), constrained_layout=True)
-    for axis, (case, rows) in zip(axes, maps.items()):
-        ring_case = case == "ring"
-        reach = 1.3 * RING_OUTER if ring_case else 2.5 * RADIUS
-        shown = rows[(np.abs(rows[:, 0]) < 1.2 * reach) & (np.abs(rows[:, 1]) < 1.2 * reach)]
-        mesh = matplotlib.tri.Triangulation(shown[:, 0] * 1e3, shown[:, 1] * 1e3)
-        if ring_case:  # no triangles across the hole
-            middle = shown[:, :2][mesh.triangles].mean(axis=1)
-            mesh.set_mask(np.hypot(*middle.T) < RING_INNER)
-        magnitude = np.hypot(shown[:, 2], shown[:, 3]) * 1e3  # mT
-        filled = axis.tricontourf(mesh, magnitude, levels=30, cmap="viridis")
-        grid = np.linspace(-reach, reach, 120) * 1e3
-        gx, gy = np.meshgrid(grid, grid)
-        bx = matplotlib.tri.LinearTriInterpolator(mesh, shown[:, 2])(gx, gy)
-        by = matplotlib.tri.LinearTriInterpolator(mesh, shown[:, 3])(gx, gy)
-        axis.streamplot(gx, gy, bx, by, color="white", linewidth=0.6, density=0.8, arrowsize=0.6)
-        for r in (RING_INNER, RING_OUTER) if ring_case else (RADIUS,):
-            axis.add_patch(plt.Circle((0, 0), r * 1e3, fill=False, color="red", lw=1))
-        axis.set_xlim(-reach * 1e3, reach * 1e3)
-        axis.set_ylim(-reach * 1e3, reach * 1e3)
-        axis.set_aspect("equal")
-        axis.set_title(f"{case}, t = {times[MAP_STEP - 1] * 1e3:g} ms", fontsize=10)
-        axis.set_xlabel("x (mm)")
-        figure.colorbar(filled, ax=axis, label="|B| (mT)", shrink=0.85)
-    axes[0].set_ylabel("y (mm)")
-    run.save(figure, "magnetostatics_map.png")
-
-    # B against h at the centre, and B_x against B_y, for both loads
-    figure, axes = plt.subplots(1, 3, figsize=(14, 4.4), constrained_layout=True)
-    panels = (
-        (axes[0], "alternating", "h_x (A/m)", "B_x (mT)", ("h", 0), ("B", 0)),
-        (axes[1], "rotating", "h_x (A/m)", "B_x (mT)", ("h", 0), ("B", 0)),
-        (axes[2], "rotating", "B_x (mT)", "B_y (mT)", ("B", 0), ("B", 1)),
-    )
-    unit = {"h": 1.0, "B": 1e3}
-    for axis, load, xlabel, ylabel, (u, i), (w, j) in panels:
-        rows = cylinder_runs[load]
-        axis.plot(
-            rows[f"{u}_point"][:, i] * unit[u],
-            rows[f"{w}_point"][:, j] * unit[w],
-            color="black",
-            lw=1,
-            label="point model, h = H_a - N_eff M",
+    rows = {"current": CURRENT * np.sin(steps.angles), "deviation": [], "newton": []}
+    largest_B, field_map = 0.0, None
+    for step, I in enumerate(rows["current"], start=1):
+        current.value = I
+        count, h, B, _ = ring.advance()
+        with run.solving():
+            h_point = in_3d(np.stack([I / (2 * np.pi * radii), 0 * radii], axis=-1))
+            B_point = material.evaluate(point_model, h_point)[0]
+            material.accept(point_model, h_point)
+        # the point model's x and y are e_theta and -e_r at each point
+        apart = np.linalg.norm(B - B_point[:, :1] * e_theta + B_point[:, 1:2] * e_r, axis=1)
+        largest_B = max(
+            largest_B, run.comm.allreduce(np.linalg.norm(B, axis=1).max(initial=0.0), op=MPI.MAX)
         )
-        axis.plot(
-            rows[f"{u}_centre"][:, i] * unit[u],
-            rows[f"{w}_centre"][:, j] * unit[w],
-            "o",
-            markersize=3,
-            label="finite elements, at the centre",
-        )
-        axis.set_title(f"cylinder, {load} load", fontsize=10)
-        axis.set_xlabel(xlabel)
-        axis.set_ylabel(ylabel)
-        axis.grid(alpha=0.3)
-        axis.legend(fontsize=8)
-    axes[2].set_aspect("equal", adjustable="datalim")
-    run.save(figure, "magnetostatics_loops.png")
+        rows["deviation"].append(run.comm.allreduce(apart.max(initial=0.0), op=MPI.MAX))
+        rows["newton"].append(count)
+        if step == steps.map_step:
+            field_map = ring.field_map()
+    deviation = max(rows["deviation"]) / largest_B
+    run.say(
+        f"ring: largest |B - B_point e_theta| {deviation:.3e} of the largest |B| "
+        f"({largest_B:.4f} T); Newton {np.median(rows['newton']):g} (median), "
+        f"{max(rows['newton'])} (largest) iterations per step"
+    )
+    return rows, deviation / LIMITS["ring"], field_map, ring.evaluations
 
-run.finish("largest share of its limit over the three checks =", max(shares.values()), 1.0)
+
+def check_newton(run, iterations, evaluations):
+    """Check 4, Newton's iterations per step, when its Jacobian is exact."""
+    median = np.median(iterations)
+    run.say(
+        f"Newton with the {run.options.jacobian} Jacobian: {median:g} iterations per step "
+        f"(median), {max(iterations)} (largest), over {len(iterations)} steps"
+        + f"; {evaluations / len(iterations):.2f} evaluations of the model per step, "
+        "line search included"
+    )
+    if run.options.jacobian == "exact":
+        run.check("Newton: median iterations per step =", median, NEWTON_MEDIAN_LIMIT)
+
+
+def main():
+    run = Run("magnetostatics", __doc__, add_options)
+    per_period, cylinder_cell, ring_cell = SIZES[run.size]
+    steps = Steps(per_period)
+    material = Hysteresis(run, steps.dt)
+    cylinder_runs, shares, maps, iterations, evaluations = check_cylinder(
+        run, material, steps, cylinder_cell
+    )
+    ring_rows, shares["ring"], maps["ring"], ring_evaluations = check_ring(
+        run, material, steps, ring_cell
+    )
+    check_newton(run, iterations + ring_rows["newton"], evaluations + ring_evaluations)
+    run.say(
+        "share of its limit: " + ", ".join(f"{name} {share:.3f}" for name, share in shares.items())
+    )
+    if run.root:
+        geometry = {"radius": RADIUS, "ring": (RING_INNER, RING_OUTER)}
+        save_results(run, steps.times, steps.map_step, cylinder_runs, ring_rows, maps, geometry)
+    run.finish("largest share of its limit over the three checks =", max(shares.values()), 1.0)
+
+
+if __name__ == "__main__":
+    main()

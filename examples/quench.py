@@ -2,8 +2,12 @@
 the thermal conductivity k(T, RRR) of copper (Daskelt) and its heat capacity
 C(T) per unit volume (Mirrobane), both evaluated at the quadrature points.
 
+The temperature T obeys
+
+    C(T) dT/dt = div(k(T, RRR) grad T) + q(x, t).
+
 A bar of 100 mm by 10 mm (RRR 100) starts at 4.2 K. A heater on the upper
-half of its first 10 mm deposits a power density for 5 ms; the walls are
+half of its first 10 mm deposits a power density q for 5 ms; the walls are
 adiabatic. Each implicit time step is solved by Newton's method.
 
 The heat stored in a step is the rise of enthalpy, the integral of C over T
@@ -27,7 +31,11 @@ from dolfinx import fem, mesh as dmesh
 from mpi4py import MPI
 
 import materials
-from common import QuadraturePoints, Newton, Run, gather_dofs, gauss_rule, global_sum
+from femkit.gathers import gather_dofs, global_sum
+from femkit.newton import Newton
+from femkit.plots import save_temperature_maps
+from femkit.quadrature import QuadraturePoints, gauss_rule
+from femkit.run import Run
 
 LENGTH, WIDTH = 0.100, 0.010  # m
 RRR = 100.0
@@ -162,11 +170,10 @@ class LibraryRoute:
         self.T_old = self.bar.points.values(self.bar.T)  # at the quadrature points
 
 
-def main():
-    run = Run("quench", __doc__.splitlines()[0])
-    Mirrobane = run.timed(materials.Mirrobane)
-    bar = Bar(run.comm, run.size)
-    route = LibraryRoute(bar, run.timed(materials.Daskelt), Mirrobane)
+def solve(run, bar, route):
+    """Every time step with the hot spot and, on process 0, a line at every
+    quarter of the run; returns the hot spot after each step, the
+    temperature maps at MAP_TIMES and the energy deposited (J/m)."""
     hot_spot, maps = [T_START], {}
 
     def record(step, t, iterations):
@@ -179,34 +186,52 @@ def main():
                 f"{iterations} Newton iterations so far"
             )
 
-    run.say(
-        f"{run.size}: {bar.cells_x} x {bar.cells_x // 10} cells, {bar.steps} steps of "
-        f"{bar.dt * 1e3:g} ms, {run.comm.size} process(es)"
-    )
-    with run.solving():
-        _, deposited = bar.march(route, record)
-        enthalpy_gain = bar.enthalpy_gain(Mirrobane)
+    _, deposited = bar.march(route, record)
+    return hot_spot, maps, deposited
 
-    imbalance = abs(enthalpy_gain - deposited) / deposited
+
+def save_results(run, bar, hot_spot, maps):
+    """The hot spot over time (CSV and plot) and the temperature maps."""
+    if not run.root:
+        return
+    times = np.arange(bar.steps + 1) * bar.dt
+    run.write_csv("quench_hot_spot.csv", {"t_s": times, "T_hot_spot_K": hot_spot})
+    save_temperature_maps(run, "quench_maps", maps, T_START, max(hot_spot), size=(8, 0.95))
+    figure, axis = plt.subplots(figsize=(6, 4), constrained_layout=True)
+    axis.plot(times * 1e3, hot_spot)
+    axis.axvspan(0, HEATER_TIME * 1e3, color="orange", alpha=0.2, label="heater on")
+    axis.set_xlabel("t (ms)")
+    axis.set_ylabel("hot-spot temperature (K)")
+    axis.legend()
+    axis.grid(alpha=0.3)
+    run.save(figure, "quench_hot_spot.png")
+
+
+def check(run, deposited, enthalpy_gain, refusals):
+    """The energy balance, the closing line."""
     run.say(
         f"deposited {deposited:.6g} J/m, enthalpy rise {enthalpy_gain:.6g} J/m "
-        f"(per metre of depth); library refusals in Newton: {route.newton.refusals}"
+        f"(per metre of depth); library refusals in Newton: {refusals}"
     )
-
-    if run.root:
-        times = np.arange(bar.steps + 1) * bar.dt
-        run.write_csv("quench_hot_spot.csv", {"t_s": times, "T_hot_spot_K": hot_spot})
-        run.save_temperature_maps("quench_maps", maps, T_START, max(hot_spot), size=(8, 0.95))
-        figure, axis = plt.subplots(figsize=(6, 4), constrained_layout=True)
-        axis.plot(times * 1e3, hot_spot)
-        axis.axvspan(0, HEATER_TIME * 1e3, color="orange", alpha=0.2, label="heater on")
-        axis.set_xlabel("t (ms)")
-        axis.set_ylabel("hot-spot temperature (K)")
-        axis.legend()
-        axis.grid(alpha=0.3)
-        run.save(figure, "quench_hot_spot.png")
-
+    imbalance = abs(enthalpy_gain - deposited) / deposited
     run.finish("energy balance: |enthalpy rise - deposited| / deposited =", imbalance, 0.01)
+
+
+def main():
+    run = Run("quench", __doc__)
+    Mirrobane = run.timed(materials.Mirrobane)
+    bar = Bar(run.comm, run.size)
+    route = LibraryRoute(bar, run.timed(materials.Daskelt), Mirrobane)
+    run.say(
+        f"{run.size}: {bar.cells_x} x {bar.cells_x // 10} cells, {bar.steps} steps of "
+        f"{bar.dt * 1e3:g} ms, {run.processes}"
+    )
+    with run.solving():
+        hot_spot, maps, deposited = solve(run, bar, route)
+        enthalpy_gain = bar.enthalpy_gain(Mirrobane)
+
+    save_results(run, bar, hot_spot, maps)
+    check(run, deposited, enthalpy_gain, route.newton.refusals)
 
 
 if __name__ == "__main__":
