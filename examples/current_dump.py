@@ -15,17 +15,14 @@ Its temperature obeys
 
 with
     rho(T)  from Wembrel, for the Joule heat and for
-    k(T)    = L0 T / rho(T), the Wiedemann-Franz law, L0 = 2.44e-8 W Ohm/K^2
-            (Sommerfeld's value, pi^2 k_B^2 / (3 e^2));
+    k(T)    = L0 T / rho(T), Wiedemann-Franz, L0 = pi^2 k_B^2 / (3 e^2) = 2.44e-8 W Ohm/K^2;
     C(T)    = density c_p(T), c_p the specific-heat fit of NIST's Cryogenics
             Technologies Group, "Material Properties: 6061-T6 Aluminum (UNS
-            A96061)": log10 c_p = sum_{k=0..8} a_k (log10 T)^k, c_p in
-            J/(kg K), 4 K to 300 K, stated error 5 % (the coefficients are
-            read from validation/reference.py, where they are checked);
+            A96061)": log10 c_p = sum_{k=0..8} a_k (log10 T)^k, J/(kg K), 4 K
+            to 300 K, 5 % (its a_k from validation/reference.py, checked there);
     dC/dT   from Pellucer with m = density: the slope of the same fit.
 
-Backward Euler from T_old to T at t = t_old + dt gives the residual, tested
-with v,
+Backward Euler from T_old to T at t_old + dt gives the residual, tested with v,
 
     F(T; v) = integral of [C(T) (T - T_old)/dt v + k(T) grad T . grad v
                            - rho(T) J(t)^2 v],
@@ -80,8 +77,8 @@ from femkit.quadrature import QuadraturePoints, gauss_rule
 from femkit.run import Run
 from current_dump_output import save_results
 
-# The published fits, as the validation report keeps and checks them.
-REFERENCE = runpy.run_path(str(Path(__file__).resolve().parents[1] / "validation" / "reference.py"))
+REFERENCE_DATA = Path(__file__).resolve().parents[1] / "validation" / "reference.py"
+SPECIFIC_HEAT_FIT = runpy.run_path(str(REFERENCE_DATA))["AL6061_SPECIFIC_HEAT"]  # a_0 ... a_8
 WIDTH, HEIGHT = 0.020, 0.005  # m, the cross-section; the bottom face is y = 0
 T_START = 77.0  # K, and the cooled face's temperature
 DENSITY = 2700.0  # kg/m^3, aluminium
@@ -118,8 +115,12 @@ def add_options(parser):
 
 
 def heat_capacity(T):
-    """C(T) in J/(m^3 K)."""
-    return DENSITY * REFERENCE["log_polynomial_fit"](REFERENCE["AL6061_SPECIFIC_HEAT"], T)
+    """C(T) in J/(m^3 K): the density times 10^P(log10 T), P by Horner's rule."""
+    L = np.log10(T)
+    exponent = np.zeros_like(L)
+    for a in reversed(SPECIFIC_HEAT_FIT):
+        exponent = exponent * L + a
+    return DENSITY * 10.0**exponent
 
 
 def integral(f, high):

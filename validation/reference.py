@@ -7,10 +7,6 @@ that a slip in copying a coefficient shows up as a failed check rather than
 as a moved curve in the report."""
 import math
 
-import numpy as np
-
-from validation import libm
-
 # ---- Copper, thermal conductivity: fits by RRR.
 #   log10 k = (a + c T^0.5 + e T + g T^1.5 + i T^2) / (1 + b T^0.5 + d T + f T^1.5 + h T^2)
 # k in W/(m K), T in K, 4 K to 300 K. Each row: the fit's stated error
@@ -50,18 +46,6 @@ COPPER_CONDUCTIVITY_CHECKS_RRR100 = (
     (100, 461.5),
     (300, 396.3),
 )
-
-
-def copper_conductivity(T, rrr):
-    """k(T) in W/(m K) of OFHC copper of the given RRR (one of
-    COPPER_CONDUCTIVITY), T in K."""
-    a, b, c, d, e, f, g, h, i = COPPER_CONDUCTIVITY[rrr][1]
-    T = np.asarray(T, dtype=float)
-    s = np.sqrt(T)
-    return libm.power(
-        10.0,
-        (a + c * s + e * T + g * T * s + i * T * T) / (1 + b * s + d * T + f * T * s + h * T * T),
-    )
 
 
 # ---- Copper and 6061-T6 aluminium, specific heat, both of the form
@@ -104,15 +88,6 @@ AL6061_SPECIFIC_HEAT = (
 )
 AL6061_SPECIFIC_HEAT_ERROR = 0.05
 AL6061_SPECIFIC_HEAT_CHECKS = ((4, 0.2920), (300, 953.9))
-
-
-def log_polynomial_fit(coefficients, T):
-    """10^(sum_k a_k (log10 T)^k): the form of both specific-heat fits."""
-    L = libm.log10(T)
-    exponent = np.zeros_like(L)
-    for a in reversed(coefficients):
-        exponent = exponent * L + a
-    return libm.power(10.0, exponent)
 
 
 # ---- Copper, density at room temperature: turns the specific heat per
@@ -166,24 +141,3 @@ IRON_SATURATION_SOURCE = (
 MU0 = 4e-7 * math.pi  # H/m, the magnetic constant
 IRON_SATURATION_MAGNETISATION = 1.714e6  # A/m, room temperature
 IRON_SATURATION_POLARIZATION = MU0 * IRON_SATURATION_MAGNETISATION  # T
-
-# Every fit with its values, for the test that the copy is right:
-# (name, function of T, ((T, value), ...)), the values to four digits.
-CHECK_VALUE_TOLERANCE = 5e-4  # relative
-CHECKED_FITS = (
-    (
-        "NIST copper conductivity, RRR 100",
-        lambda T: copper_conductivity(T, 100),
-        COPPER_CONDUCTIVITY_CHECKS_RRR100,
-    ),
-    (
-        "NIST copper specific heat",
-        lambda T: log_polynomial_fit(COPPER_SPECIFIC_HEAT, T),
-        COPPER_SPECIFIC_HEAT_CHECKS,
-    ),
-    (
-        "NIST 6061-T6 specific heat",
-        lambda T: log_polynomial_fit(AL6061_SPECIFIC_HEAT, T),
-        AL6061_SPECIFIC_HEAT_CHECKS,
-    ),
-)

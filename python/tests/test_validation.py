@@ -17,7 +17,7 @@ import materials
 
 REPOSITORY = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(REPOSITORY))
-from validation import libm, reference, report  # noqa: E402
+from validation import fits, libm, report  # noqa: E402
 
 CHECKS = [(name, check) for name, section in report.sections().items() for check in section.checks]
 ASCII = str.maketrans({"–": "-", "−": "-", "μ": "mu", "τ": "tau", "ρ": "rho"})
@@ -88,11 +88,11 @@ def test_catalogue_breakpoints_are_where_the_library_changes_piece(name, argumen
 
 
 @pytest.mark.parametrize(
-    "name, fit, values", reference.CHECKED_FITS, ids=[fit[0] for fit in reference.CHECKED_FITS]
+    "name, fit, values", fits.CHECKED_FITS, ids=[fit[0] for fit in fits.CHECKED_FITS]
 )
 def test_reference_fit_gives_its_check_values(name, fit, values):
     T, expected = np.array(values).T
-    np.testing.assert_allclose(fit(T), expected, rtol=reference.CHECK_VALUE_TOLERANCE)
+    np.testing.assert_allclose(fit(T), expected, rtol=fits.CHECK_VALUE_TOLERANCE)
 
 
 def test_committed_report_is_the_one_the_libraries_give():

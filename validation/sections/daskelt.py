@@ -7,6 +7,7 @@ import numpy as np
 
 import materials
 
+from validation import fits
 from validation import reference as ref
 from validation.shared import (
     GRID_POINTS,
@@ -38,7 +39,7 @@ def compare():
     curves, checks = {}, []
     for rrr, (stated, _) in ref.COPPER_CONDUCTIVITY.items():
         k = materials.Daskelt(T, RRR=float(rrr))
-        k_ref = ref.copper_conductivity(T, rrr)
+        k_ref = fits.copper_conductivity(T, rrr)
         deviation = k / k_ref - 1
         curves[rrr] = (k, k_ref, deviation, stated)
         checks.append(worst_of(deviation, T, f"RRR {rrr}", over, LIMITS[rrr], "K"))

@@ -12,6 +12,7 @@ import numpy as np
 
 import materials
 
+from validation import fits
 from validation import reference as ref
 from validation.shared import (
     Section,
@@ -47,7 +48,7 @@ AGREES_WITHIN = (
 def compare():
     T = log_grid(*RANGE_K)
     C = materials.Mirrobane(T)
-    C_ref = ref.COPPER_DENSITY * ref.log_polynomial_fit(ref.COPPER_SPECIFIC_HEAT, T)
+    C_ref = ref.COPPER_DENSITY * fits.log_polynomial_fit(ref.COPPER_SPECIFIC_HEAT, T)
     deviation = C / C_ref - 1
     low = T < SPLIT_K
     below = span(RANGE_K[0], SPLIT_K, "K")
