@@ -37,10 +37,8 @@ double tail(double T) { return 1011.9 * T + 3141752.164661; }
 // Where the pieces meet, K, as the catalogue gives them.
 const std::vector<double>& breakpoints = catalogue::Mirrobane.arguments[0].breakpoints;
 
-class Mirrobane : public ::testing::Test {
- protected:
-  void SetUp() override { ASSERT_TRUE(library.loaded()); }
-  LoadedLibrary library{catalogue::Mirrobane.name};
+struct Mirrobane : LibraryTest<Mirrobane> {
+  static const catalogue::HostFunction& function() { return catalogue::Mirrobane; }
 };
 
 TEST_F(Mirrobane, ReferenceValues) {

@@ -41,10 +41,8 @@ double slope_as_written(double T, double m) {
   return ln10 * ((std::pow(10.0, P) * m) * (D * (1 / (T * ln10))));
 }
 
-class Pellucer : public ::testing::Test {
- protected:
-  void SetUp() override { ASSERT_TRUE(library.loaded()); }
-  LoadedLibrary library{catalogue::Pellucer.name};
+struct Pellucer : LibraryTest<Pellucer> {
+  static const catalogue::HostFunction& function() { return catalogue::Pellucer; }
 };
 
 TEST_F(Pellucer, ReferenceValues) {

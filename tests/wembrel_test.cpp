@@ -32,10 +32,8 @@ double resistivity_as_written(double T) {
   return std::pow(10.0, a[0] + S) * 1e-08;
 }
 
-class Wembrel : public ::testing::Test {
- protected:
-  void SetUp() override { ASSERT_TRUE(library.loaded()); }
-  LoadedLibrary library{catalogue::Wembrel.name};
+struct Wembrel : LibraryTest<Wembrel> {
+  static const catalogue::HostFunction& function() { return catalogue::Wembrel; }
 };
 
 TEST_F(Wembrel, ReferenceValues) {

@@ -11,6 +11,18 @@
 
 namespace testing_support {
 
+// The fixture of one library's own tests, `Suite` its class:
+//   struct Wembrel : LibraryTest<Wembrel> {
+//     static const catalogue::HostFunction& function() { return catalogue::Wembrel; }
+//   };
+// loads the library by its file name before every test.
+template <class Suite>
+class LibraryTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(library.loaded()) << library.name(); }
+  LoadedLibrary library{Suite::function().name};
+};
+
 struct ReferenceRow {
   std::vector<double> args;
   double expected;

@@ -9,20 +9,8 @@ import materials
 
 from validation import fits
 from validation import reference as ref
-from validation.shared import (
-    GRID_POINTS,
-    Section,
-    figure_link,
-    limit,
-    log_grid,
-    pyplot,
-    relative,
-    save,
-    span,
-    table,
-    two_panels,
-    worst_of,
-)
+from validation.shared import GRID_POINTS, Section, figure_link, limit, log_grid, pyplot, relative
+from validation.shared import save, span, table, two_panels, worst_of
 
 # The range compared is the meaningful one: the fits' temperatures and RRRs.
 RANGE_K = ref.COPPER_CONDUCTIVITY_RANGE_K

@@ -14,21 +14,8 @@ import materials
 
 from validation import fits
 from validation import reference as ref
-from validation.shared import (
-    Section,
-    argument,
-    check_table,
-    figure_link,
-    limit,
-    log_grid,
-    number,
-    relative,
-    save,
-    span,
-    table,
-    two_panels,
-    worst_of,
-)
+from validation.shared import Section, argument, check_table, figure_link, limit, log_grid, number
+from validation.shared import relative, save, span, table, two_panels, worst_of
 
 RANGE_K = ref.COPPER_SPECIFIC_HEAT_RANGE_K  # the range compared is the meaningful one
 SPLIT_K = ref.COPPER_SPECIFIC_HEAT_ERROR[1][0]  # where NIST's stated error changes

@@ -17,19 +17,8 @@ from materials import orvandel as model
 
 from validation import libm
 from validation import reference as ref
-from validation.shared import (
-    Check,
-    Section,
-    catalogue_entry,
-    check_table,
-    defaults,
-    figure_link,
-    limit,
-    number,
-    one_panel,
-    save,
-    table,
-)
+from validation.shared import Check, Section, catalogue_entry, check_table, defaults, figure_link
+from validation.shared import limit, number, one_panel, save, table
 
 STEPS = 2000  # per period
 PERIODS = 3  # the first settles the history, the last two are compared

@@ -17,19 +17,8 @@ import materials
 from validation import libm
 from validation import fits
 from validation import reference as ref
-from validation.shared import (
-    Check,
-    Section,
-    check_table,
-    figure_link,
-    limit,
-    log_grid,
-    number,
-    save,
-    span,
-    two_panels,
-    worst_of,
-)
+from validation.shared import Check, Section, check_table, figure_link, limit, log_grid, number
+from validation.shared import save, span, two_panels, worst_of
 
 STEP = 1e-3  # relative step in T
 DERIVATIVE_LIMIT = 1e-6

@@ -14,17 +14,8 @@ import numpy as np
 import materials
 from materials import orvandel
 
-from validation.shared import (
-    Check,
-    Section,
-    check_table,
-    defaults,
-    figure_link,
-    limit,
-    number,
-    save,
-    two_panels,
-)
+from validation.shared import Check, Section, check_table, defaults, figure_link, limit, number
+from validation.shared import save, two_panels
 
 VALUE_LIMIT = 1e-12  # E(Jc) = Ec, and |E| continuous at Jth
 SLOPE_LIMIT = 1e-6  # the slope on each side of Jth against rho

@@ -10,20 +10,8 @@ import numpy as np
 import materials
 
 from validation import reference as ref
-from validation.shared import (
-    Section,
-    argument,
-    check_table,
-    figure_link,
-    limit,
-    log_grid,
-    number,
-    relative,
-    save,
-    span,
-    two_panels,
-    worst_of,
-)
+from validation.shared import Section, argument, check_table, figure_link, limit, log_grid, number
+from validation.shared import relative, save, span, two_panels, worst_of
 
 TABLE_END = argument("Tamsery", "H")["pieces"]["breakpoints"][-1]  # A/m
 SATURATED_FROM = 212170.0  # A/m, a table point: from here on within the limit

@@ -11,22 +11,8 @@ import numpy as np
 import materials
 
 from validation import reference as ref
-from validation.shared import (
-    Section,
-    accepted,
-    catalogue_entry,
-    check_table,
-    figure_link,
-    limit,
-    log_grid,
-    number,
-    relative,
-    save,
-    span,
-    table,
-    two_panels,
-    worst_of,
-)
+from validation.shared import Section, accepted, catalogue_entry, check_table, figure_link, limit
+from validation.shared import log_grid, number, relative, save, span, table, two_panels, worst_of
 
 LIMIT = 0.30
 PLOT_K = (1.0, 1400.0)
