@@ -3,7 +3,7 @@
 #include <cmath>
 #include <sstream>
 
-namespace materials_tool {
+namespace host_program {
 
 const std::vector<Entry>& catalogue() {
   static const std::vector<Entry> entries = {
@@ -41,4 +41,4 @@ double first_refused(const Limit& limit, bool upper) {
   return std::nextafter(limit.value, upper ? unbounded : -unbounded);
 }
 
-}  // namespace materials_tool
+}  // namespace host_program

@@ -1,16 +1,16 @@
-// What the tool knows about each host function: its arguments with names,
+// What the host program knows about each host function: its arguments with names,
 // units and defaults, the range the library accepts, the range where its fit
 // means something physically, and how to sweep and plot it. The facts live
 // in catalogue.json, which the Python package reads too; configuring the
 // build turns them into the initializer of catalogue().
-#ifndef TOOLS_CATALOGUE_HPP
-#define TOOLS_CATALOGUE_HPP
+#ifndef HOST_PROGRAM_CATALOGUE_HPP
+#define HOST_PROGRAM_CATALOGUE_HPP
 
 #include <limits>
 #include <string>
 #include <vector>
 
-namespace materials_tool {
+namespace host_program {
 
 constexpr double unbounded = std::numeric_limits<double>::infinity();
 
@@ -66,6 +66,6 @@ std::string accepted_range(const Argument& argument);
 // the bound itself when it is exclusive, the next double otherwise.
 double first_refused(const Limit& limit, bool upper);
 
-}  // namespace materials_tool
+}  // namespace host_program
 
 #endif

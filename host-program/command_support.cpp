@@ -2,12 +2,12 @@
 
 #include "table.hpp"
 
-namespace materials_tool {
+namespace host_program {
 
 const char* const exit_status_help =
     "Exit status: 0 done; 1 a point failed: the rows before it are printed, then on standard\n"
     "error the failing point's index (points count from 0, as in the host's arrays), its\n"
-    "inputs and the library's message; 2 the tool could not run.\n";
+    "inputs and the library's message; 2 the program could not run.\n";
 
 namespace {
 
@@ -27,22 +27,22 @@ std::string argument_name(const Loaded& loaded, size_t k) {
   return loaded.entry ? loaded.entry->arguments[k].name : "arg" + std::to_string(k);
 }
 std::string argument_title(const Loaded& loaded, size_t k, bool csv) {
-  return loaded.entry ? titled(argument_name(loaded, k), loaded.entry->arguments[k].unit, csv)
+  return loaded.entry ? column_title(argument_name(loaded, k), loaded.entry->arguments[k].unit, csv)
                       : argument_name(loaded, k);
 }
 
 // One column per argument, then the result, as far as it was computed.
 void write_results(std::ostream& out, const Loaded& loaded,
                    const std::vector<std::vector<double>>& columns,
-                   const std::vector<double>& results, size_t rows, const Common& common) {
+                   const std::vector<double>& results, size_t rows, const CommonOptions& common) {
   Table table;
   for (size_t k = 0; k < columns.size(); ++k) {
     table.titles.push_back(argument_title(loaded, k, common.csv));
     table.columns.push_back(&columns[k]);
   }
-  table.titles.push_back(loaded.entry
-                             ? titled(loaded.entry->result, loaded.entry->result_unit, common.csv)
-                             : "result");
+  table.titles.push_back(
+      loaded.entry ? column_title(loaded.entry->result, loaded.entry->result_unit, common.csv)
+                   : "result");
   table.columns.push_back(&results);
   write_table(out, table, rows, common.csv, common.precision);
 }
@@ -60,14 +60,14 @@ std::string point_text(const Loaded& loaded, const std::vector<std::vector<doubl
 
 }  // namespace
 
-void add_output_options(CLI::App& command, Common& common) {
+void add_output_options(CLI::App& command, CommonOptions& common) {
   command.add_flag("--csv", common.csv, "Comma-separated output with a header of names");
   command
       .add_option("--precision", common.precision, "Significant digits (17 round-trips doubles)")
       ->check(CLI::Range(1, 17));
 }
 
-void add_evaluating_options(CLI::App& command, Common& common) {
+void add_evaluating_options(CLI::App& command, CommonOptions& common) {
   command.add_option("--function", common.function,
                      "Host function name, when it is not the file's name");
   command.add_option("--set", common.settings, "An argument's value instead of its default")
@@ -77,7 +77,7 @@ void add_evaluating_options(CLI::App& command, Common& common) {
   command.footer(exit_status_help);
 }
 
-Loaded load(const std::string& library, const Common& common, const Streams& streams) {
+Loaded load(const std::string& library, const CommonOptions& common, const Streams& streams) {
   std::string tried;
   const std::string path = locate_library(library, common.lib_dir, tried);
   if (path.empty()) {
@@ -102,23 +102,23 @@ size_t argument_of(const Entry& entry, const std::string& name) {
   return size_t(k);
 }
 
-std::vector<double> argument_defaults(const Entry& entry, const Common& common) {
+std::vector<double> argument_defaults(const Entry& entry, const CommonOptions& common) {
   std::vector<double> values;
   for (const Argument& a : entry.arguments) values.push_back(a.default_value);
   for (const auto& [name, value] : common.settings) values[argument_of(entry, name)] = value;
   return values;
 }
 
-std::string titled(const std::string& name, const std::string& unit, bool csv) {
+std::string column_title(const std::string& name, const std::string& unit, bool csv) {
   return csv || unit == "-" ? name : name + " [" + unit + "]";
 }
 
-std::string held(const std::string& name, double value, const std::string& unit) {
+std::string quantity_text(const std::string& name, double value, const std::string& unit) {
   return name + " = " + format_number(value) + (unit == "-" ? "" : " " + unit);
 }
 
 int evaluate_and_print(const Loaded& loaded, const std::vector<std::vector<double>>& columns,
-                       const Common& common, std::ostream* out, const Streams& streams,
+                       const CommonOptions& common, std::ostream* out, const Streams& streams,
                        std::vector<double>& results) {
   check_accepted(loaded, columns.size());
   const size_t total = columns.empty() ? 0 : columns[0].size();
@@ -140,7 +140,7 @@ int evaluate_and_print(const Loaded& loaded, const std::vector<std::vector<doubl
   return exit_point_failed;
 }
 
-std::ostream& report_stream(const Common& common, const std::string& output,
+std::ostream& report_stream(const CommonOptions& common, const std::string& output,
                             const Streams& streams) {
   return common.csv && output.empty() ? streams.err : streams.out;
 }
@@ -159,4 +159,4 @@ void plot_to(const std::vector<std::string>& files, const Figure& figure) {
   }
 }
 
-}  // namespace materials_tool
+}  // namespace host_program

@@ -18,7 +18,7 @@
 #include "library.hpp"
 #include "plot.hpp"
 
-namespace materials_tool {
+namespace host_program {
 
 // A folder of libraries for every command, when --lib-dir gives none.
 constexpr const char* lib_dir_variable = "MATERIALS_LIB_DIR";
@@ -36,7 +36,7 @@ struct Stop {
 };
 
 // Options every evaluating command shares.
-struct Common {
+struct CommonOptions {
   std::string lib_dir;
   std::string lib_dir_given_as;  // "--lib-dir DIR" or "MATERIALS_LIB_DIR=DIR"
   bool verbose = false;          // say which file was loaded
@@ -54,16 +54,16 @@ struct Command {
 };
 
 // Each command's declaration, in the order --help lists them.
-Command add_list_command(CLI::App& app, Common& common, const Streams& streams);
-Command add_eval_command(CLI::App& app, Common& common, const Streams& streams);
-Command add_sweep_command(CLI::App& app, Common& common, const Streams& streams);
-Command add_loop_command(CLI::App& app, Common& common, const Streams& streams);
+Command add_list_command(CLI::App& app, CommonOptions& common, const Streams& streams);
+Command add_eval_command(CLI::App& app, CommonOptions& common, const Streams& streams);
+Command add_sweep_command(CLI::App& app, CommonOptions& common, const Streams& streams);
+Command add_loop_command(CLI::App& app, CommonOptions& common, const Streams& streams);
 
 // --csv and --precision.
-void add_output_options(CLI::App& command, Common& common);
+void add_output_options(CLI::App& command, CommonOptions& common);
 // A command that evaluates a host function: --function and --set, the
 // output options, and the exit statuses under its help.
-void add_evaluating_options(CLI::App& command, Common& common);
+void add_evaluating_options(CLI::App& command, CommonOptions& common);
 
 struct Loaded {
   std::unique_ptr<Library> library;
@@ -73,25 +73,25 @@ struct Loaded {
 
 // The library a host function name or file names, loaded; Stop when it is
 // not found or does not load.
-Loaded load(const std::string& library, const Common& common, const Streams& streams);
+Loaded load(const std::string& library, const CommonOptions& common, const Streams& streams);
 
 // The index of entry's argument `name`; Stop when it has none.
 size_t argument_of(const Entry& entry, const std::string& name);
 
 // The value every argument takes where the input gives none: the
 // catalogue's default, or the --set value.
-std::vector<double> argument_defaults(const Entry& entry, const Common& common);
+std::vector<double> argument_defaults(const Entry& entry, const CommonOptions& common);
 
 // "T [K]", or "T" in CSV and for a dimensionless quantity.
-std::string titled(const std::string& name, const std::string& unit, bool csv);
+std::string column_title(const std::string& name, const std::string& unit, bool csv);
 
 // "RRR = 300": an argument's name, value and unit.
-std::string held(const std::string& name, double value, const std::string& unit);
+std::string quantity_text(const std::string& name, double value, const std::string& unit);
 
 // Evaluates and prints the table to `out` (none when null); on a failing
 // point, the rows before it and the point's index, inputs and message.
 int evaluate_and_print(const Loaded& loaded, const std::vector<std::vector<double>>& columns,
-                       const Common& common, std::ostream* out, const Streams& streams,
+                       const CommonOptions& common, std::ostream* out, const Streams& streams,
                        std::vector<double>& results);
 
 // Where the data goes: --output FILE, else standard output (or nowhere).
@@ -107,13 +107,13 @@ struct Destination {
 };
 
 // Reports (summaries, energies) keep CSV on standard output clean.
-std::ostream& report_stream(const Common& common, const std::string& output,
+std::ostream& report_stream(const CommonOptions& common, const std::string& output,
                             const Streams& streams);
 
 // Plots this build cannot draw stop the command before it computes anything.
 void check_plots(const std::vector<std::string>& files);
 void plot_to(const std::vector<std::string>& files, const Figure& figure);
 
-}  // namespace materials_tool
+}  // namespace host_program
 
 #endif

@@ -7,7 +7,7 @@
 
 #include "command_support.hpp"
 
-namespace materials_tool {
+namespace host_program {
 
 int run(const std::vector<std::string>& arguments, const Streams& streams) {
   CLI::App app{"Evaluate, sweep and plot the material libraries; drive the hysteresis model.",
@@ -18,7 +18,7 @@ int run(const std::vector<std::string>& arguments, const Streams& streams) {
   app.require_subcommand(1);
   app.fallthrough();
   app.footer(exit_status_help);
-  Common common;
+  CommonOptions common;
   app.add_option("--lib-dir", common.lib_dir,
                  "Folder holding the libraries, and the only place looked in when given (also "
                  "the variable " +
@@ -54,4 +54,4 @@ int run(const std::vector<std::string>& arguments, const Streams& streams) {
   }
 }
 
-}  // namespace materials_tool
+}  // namespace host_program

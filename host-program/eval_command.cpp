@@ -5,14 +5,14 @@
 #include "command_support.hpp"
 #include "table.hpp"
 
-namespace materials_tool {
+namespace host_program {
 
 namespace {
 
 // The columns to evaluate: each argument's values, from the input's columns
 // by header name or by position, the rest from the defaults.
 std::vector<std::vector<double>> input_columns(const Loaded& loaded, const CsvInput& input,
-                                               const Common& common) {
+                                               const CommonOptions& common) {
   const size_t points = input.rows.size();
   const size_t width = points == 0 ? input.header.size() : input.rows[0].size();
   if (loaded.entry == nullptr) {
@@ -51,7 +51,7 @@ std::vector<std::vector<double>> input_columns(const Loaded& loaded, const CsvIn
 }
 
 int eval_command(const std::string& library, const std::vector<std::string>& points,
-                 const Common& common, const Streams& streams) {
+                 const CommonOptions& common, const Streams& streams) {
   const Loaded loaded = load(library, common, streams);
   std::string error;
   std::optional<CsvInput> input = CsvInput{};
@@ -74,7 +74,7 @@ int eval_command(const std::string& library, const std::vector<std::string>& poi
 
 }  // namespace
 
-Command add_eval_command(CLI::App& app, Common& common, const Streams& streams) {
+Command add_eval_command(CLI::App& app, CommonOptions& common, const Streams& streams) {
   CLI::App* eval = app.add_subcommand(
       "eval",
       "Evaluate a library at points from the command line or, when none is given, CSV from "
@@ -95,4 +95,4 @@ Command add_eval_command(CLI::App& app, Common& common, const Streams& streams) 
           }};
 }
 
-}  // namespace materials_tool
+}  // namespace host_program

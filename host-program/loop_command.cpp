@@ -4,7 +4,7 @@
 #include "loop_demo.hpp"
 #include "table.hpp"
 
-namespace materials_tool {
+namespace host_program {
 
 namespace {
 
@@ -20,7 +20,7 @@ std::string per_cycle(const std::vector<double>& values) {
   return text;
 }
 
-int loop_command(const LoopOptions& options, const Common& common, const Streams& streams) {
+int loop_command(const LoopOptions& options, const CommonOptions& common, const Streams& streams) {
   check_plots(options.plot_bh);
   check_plots(options.plot_j);
   const Loaded loaded = load("Orvandel", common, streams);
@@ -31,34 +31,37 @@ int loop_command(const LoopOptions& options, const Common& common, const Streams
 
   Destination destination(options.output, &streams.out);
   const bool csv = common.csv;
-  Table table{
-      {titled("t", "s", csv), titled("j", "A/m^2", csv), titled("j_rev", "A/m^2", csv),
-       titled("h", "A/m", csv), titled("B", "T", csv), titled("hx_rot", "A/m", csv),
-       titled("hy_rot", "A/m", csv), titled("Bx_rot", "T", csv), titled("By_rot", "T", csv)},
-      {&s.t, &s.j, &s.j_rev, &s.h, &s.B, &s.hx_rot, &s.hy_rot, &s.Bx_rot, &s.By_rot}};
+  Table table{{column_title("t", "s", csv), column_title("j", "A/m^2", csv),
+               column_title("j_rev", "A/m^2", csv), column_title("h", "A/m", csv),
+               column_title("B", "T", csv), column_title("hx_rot", "A/m", csv),
+               column_title("hy_rot", "A/m", csv), column_title("Bx_rot", "T", csv),
+               column_title("By_rot", "T", csv)},
+              {&s.t, &s.j, &s.j_rev, &s.h, &s.B, &s.hx_rot, &s.hy_rot, &s.Bx_rot, &s.By_rot}};
   write_table(*destination.stream, table, s.t.size(), csv, common.precision);
 
   const LoopSettings& settings = options.settings;
   const double f = settings.frequency_Hz;
-  const std::string drive = held("f", f, "Hz") + ", " + std::to_string(settings.steps_per_cycle) +
-                            " steps per cycle, " + std::to_string(settings.cycles) + " cycles";
+  const std::string drive = quantity_text("f", f, "Hz") + ", " +
+                            std::to_string(settings.steps_per_cycle) + " steps per cycle, " +
+                            std::to_string(settings.cycles) + " cycles";
   if (!options.plot_bh.empty()) {
-    plot_to(options.plot_bh, {"Vector hysteresis model: B(h)",
-                              "h [A/m]",
-                              "B [T]",
-                              held("h amplitude", settings.h_amplitude, "A/m") + ", " + drive,
-                              false,
-                              false,
-                              {{"alternating h along x", s.h, s.B},
-                               {"rotating h, x components", s.hx_rot, s.Bx_rot}}});
+    plot_to(
+        options.plot_bh,
+        {"Vector hysteresis model: B(h)",
+         "h [A/m]",
+         "B [T]",
+         quantity_text("h amplitude", settings.h_amplitude, "A/m") + ", " + drive,
+         false,
+         false,
+         {{"alternating h along x", s.h, s.B}, {"rotating h, x components", s.hx_rot, s.Bx_rot}}});
   }
   if (!options.plot_j.empty()) {
     plot_to(options.plot_j, {"Scalar play with relaxation: j_rev(j)",
                              "j [A/m^2]",
                              "j_rev [A/m^2]",
-                             held("j amplitude", settings.j_amplitude, "A/m^2") + ", " +
-                                 held("j_width", settings.j_width, "A/m^2") + ", " +
-                                 held("tau", settings.j_tau, "s") + ", " + drive,
+                             quantity_text("j amplitude", settings.j_amplitude, "A/m^2") + ", " +
+                                 quantity_text("j_width", settings.j_width, "A/m^2") + ", " +
+                                 quantity_text("tau", settings.j_tau, "s") + ", " + drive,
                              false,
                              false,
                              {{"j_rev", s.j, s.j_rev}}});
@@ -80,7 +83,7 @@ int loop_command(const LoopOptions& options, const Common& common, const Streams
 
 }  // namespace
 
-Command add_loop_command(CLI::App& app, Common& common, const Streams& streams) {
+Command add_loop_command(CLI::App& app, CommonOptions& common, const Streams& streams) {
   CLI::App* loop =
       app.add_subcommand("loop", "Hysteresis loops of the scalar and the vector model");
   auto options = std::make_shared<LoopOptions>();
@@ -97,4 +100,4 @@ Command add_loop_command(CLI::App& app, Common& common, const Streams& streams) 
   return {loop, [options, &common, &streams] { return loop_command(*options, common, streams); }};
 }
 
-}  // namespace materials_tool
+}  // namespace host_program

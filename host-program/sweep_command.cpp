@@ -7,7 +7,7 @@
 #include "command_support.hpp"
 #include "table.hpp"
 
-namespace materials_tool {
+namespace host_program {
 
 namespace {
 
@@ -34,7 +34,8 @@ std::vector<double> spaced(double from, double to, size_t n, bool log) {
   return values;
 }
 
-int sweep_command(const SweepOptions& options, const Common& common, const Streams& streams) {
+int sweep_command(const SweepOptions& options, const CommonOptions& common,
+                  const Streams& streams) {
   check_plots(options.plots);
   const Loaded loaded = load(options.library, common, streams);
   if (loaded.entry == nullptr)
@@ -67,11 +68,12 @@ int sweep_command(const SweepOptions& options, const Common& common, const Strea
     for (size_t a = 0; a < entry.arguments.size(); ++a) {
       if (a == k) continue;
       const Argument& argument = entry.arguments[a];
-      fixed += (fixed.empty() ? "" : ", ") + held(argument.name, columns[a][0], argument.unit);
+      fixed +=
+          (fixed.empty() ? "" : ", ") + quantity_text(argument.name, columns[a][0], argument.unit);
     }
     plot_to(options.plots, {std::string(entry.name) + ": " + entry.computes,
-                            titled(swept.name, swept.unit, false),
-                            titled(entry.result, entry.result_unit, false),
+                            column_title(swept.name, swept.unit, false),
+                            column_title(entry.result, entry.result_unit, false),
                             fixed,
                             log,
                             entry.sweep.result_log && default_argument,
@@ -90,7 +92,7 @@ int sweep_command(const SweepOptions& options, const Common& common, const Strea
 
 }  // namespace
 
-Command add_sweep_command(CLI::App& app, Common& common, const Streams& streams) {
+Command add_sweep_command(CLI::App& app, CommonOptions& common, const Streams& streams) {
   CLI::App* sweep = app.add_subcommand("sweep", "Evaluate a function over a range of one argument");
   auto options = std::make_shared<SweepOptions>();
   sweep->add_option("NAME", options->library, "A host function name or a library file")->required();
@@ -110,4 +112,4 @@ Command add_sweep_command(CLI::App& app, Common& common, const Streams& streams)
   return {sweep, [options, &common, &streams] { return sweep_command(*options, common, streams); }};
 }
 
-}  // namespace materials_tool
+}  // namespace host_program

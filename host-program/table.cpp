@@ -5,7 +5,7 @@
 #include <istream>
 #include <ostream>
 
-namespace materials_tool {
+namespace host_program {
 
 namespace {
 
@@ -101,4 +101,4 @@ void write_table(std::ostream& out, const Table& table, size_t rows, bool csv, i
     write_row([&](size_t c) { return format_number((*table.columns[c])[i], precision); });
 }
 
-}  // namespace materials_tool
+}  // namespace host_program

@@ -1,14 +1,14 @@
 // Numbers in and out: exact, locale-free conversions, CSV rows, and the
-// aligned or CSV tables the tool prints.
-#ifndef TOOLS_TABLE_HPP
-#define TOOLS_TABLE_HPP
+// aligned or CSV tables the program prints.
+#ifndef HOST_PROGRAM_TABLE_HPP
+#define HOST_PROGRAM_TABLE_HPP
 
 #include <iosfwd>
 #include <optional>
 #include <string>
 #include <vector>
 
-namespace materials_tool {
+namespace host_program {
 
 // `precision` significant digits; 17 round-trips every double. 0: the
 // shortest text that reads back as the same double.
@@ -40,6 +40,6 @@ struct Table {
 };
 void write_table(std::ostream& out, const Table& table, size_t rows, bool csv, int precision);
 
-}  // namespace materials_tool
+}  // namespace host_program
 
 #endif

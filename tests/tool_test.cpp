@@ -25,8 +25,8 @@
 namespace {
 
 namespace fs = std::filesystem;
-using materials_tool::catalogue;
-using materials_tool::Entry;
+using host_program::catalogue;
+using host_program::Entry;
 using testing_support::LoadedLibrary;
 
 struct ToolRun {
@@ -38,7 +38,7 @@ ToolRun tool(const std::vector<std::string>& arguments, const std::string& input
              bool terminal = false) {
   std::istringstream in(input);
   std::ostringstream out, err;
-  const int status = materials_tool::run(arguments, {in, out, err, terminal});
+  const int status = host_program::run(arguments, {in, out, err, terminal});
   return {status, out.str(), err.str()};
 }
 
@@ -86,14 +86,14 @@ std::vector<double> defaults_of(const Entry& e) {
 
 fs::path scratch(const std::string& name) {
   // In the build tree, so that builds tested at the same time keep apart.
-  const fs::path dir = fs::path(materials_tool::executable_dir()) / "tool_test_files";
+  const fs::path dir = fs::path(host_program::executable_dir()) / "tool_test_files";
   fs::create_directories(dir);
   return dir / name;
 }
 
 // A built library as the tool finds it by name: next to the program.
 std::string built(const char* function) {
-  return (fs::path(materials_tool::executable_dir()) / materials_tool::library_file_name(function))
+  return (fs::path(host_program::executable_dir()) / host_program::library_file_name(function))
       .string();
 }
 
@@ -203,9 +203,9 @@ TEST(ToolEval, LibrariesThatCannotServeStopWithStatusTwo) {
   const fs::path dir = scratch("libs");
   fs::remove_all(dir);
   fs::create_directories(dir);
-  std::ofstream(dir / materials_tool::library_file_name("Broken")) << "not a library\n";
+  std::ofstream(dir / host_program::library_file_name("Broken")) << "not a library\n";
   // A material library under Orvandel's name lacks the model functions.
-  fs::copy_file(built("Wembrel"), dir / materials_tool::library_file_name("Orvandel"));
+  fs::copy_file(built("Wembrel"), dir / host_program::library_file_name("Orvandel"));
   const std::string lib_dir = dir.string();
   const std::vector<std::vector<std::string>> cases = {
       {"eval", "Nowhere", "1"},
@@ -231,7 +231,7 @@ TEST(ToolEval, AGivenLibraryFolderIsTheOnlyPlaceSearched) {
   const fs::path empty = scratch("empty");
   fs::create_directories(empty);
   const std::string looked_for =
-      " (looked for " + (empty / materials_tool::library_file_name("Wembrel")).string() + ")\n";
+      " (looked for " + (empty / host_program::library_file_name("Wembrel")).string() + ")\n";
   // Without a folder the library next to the program is found; -v names it.
   const ToolRun found = tool({"-v", "eval", "Wembrel", "77"});
   EXPECT_EQ(found.status, 0);
@@ -240,7 +240,7 @@ TEST(ToolEval, AGivenLibraryFolderIsTheOnlyPlaceSearched) {
   set_environment("MATERIALS_LIB_DIR", empty.string());
   const ToolRun by_variable = tool({"sweep", "Wembrel", "--summary"});
   const ToolRun option_first =
-      tool({"--lib-dir", materials_tool::executable_dir(), "eval", "Wembrel", "77"});
+      tool({"--lib-dir", host_program::executable_dir(), "eval", "Wembrel", "77"});
   set_environment("MATERIALS_LIB_DIR", "");
   EXPECT_EQ(by_option.status, 2);
   EXPECT_EQ(by_option.out, "");
@@ -277,7 +277,7 @@ TEST(ToolCsv, DoublesRoundTripExactly) {
   const std::vector<double> temperatures = {
       1.0 / 3.0, 0.1, std::nextafter(77.0, 100.0), 293.15, 1234.5678901234567, 1399.9999999999998};
   std::string input = "T\n";
-  for (double t : temperatures) input += materials_tool::format_number(t, 17) + "\n";
+  for (double t : temperatures) input += host_program::format_number(t, 17) + "\n";
   const ToolRun first = tool({"eval", "Wembrel", "--csv", "--precision", "17"}, input);
   ASSERT_EQ(first.status, 0) << first.err;
   const auto rows = csv_rows(first.out);
@@ -324,15 +324,15 @@ TEST(ToolCatalogue, FirstValuePastEachBoundFailsWithTheLibrarysMessage) {
   for (const Entry& e : catalogue()) {
     if (!LoadedLibrary(e.name).loaded()) continue;
     for (size_t k = 0; k < e.arguments.size(); ++k) {
-      const materials_tool::Argument& a = e.arguments[k];
+      const host_program::Argument& a = e.arguments[k];
       for (const bool upper : {false, true}) {
-        const materials_tool::Limit& limit = upper ? a.highest : a.lowest;
+        const host_program::Limit& limit = upper ? a.highest : a.lowest;
         if (limit.message == nullptr) continue;
         ++bounds;
         std::vector<double> point = defaults_of(e);
-        point[k] = materials_tool::first_refused(limit, upper);
+        point[k] = host_program::first_refused(limit, upper);
         std::string text;
-        for (double v : point) text += (text.empty() ? "" : ",") + materials_tool::format_number(v);
+        for (double v : point) text += (text.empty() ? "" : ",") + host_program::format_number(v);
         const ToolRun refused = tool({"eval", e.name, text});
         SCOPED_TRACE(std::string(e.name) + " " + text);
         EXPECT_EQ(refused.status, 1);
@@ -395,7 +395,7 @@ TEST(ToolSweep, EndsAreExactAndSummaryIsOneLine) {
 }
 
 TEST(ToolPlot, EveryPlotSaysWhatItsCurvesWereDrawnWith) {
-  if (!materials_tool::plotting_available()) GTEST_SKIP() << "built without plotting";
+  if (!host_program::plotting_available()) GTEST_SKIP() << "built without plotting";
   struct Case {
     std::vector<std::string> arguments;  // the plot file is added
     std::vector<std::string> shown;      // text the plot must show
@@ -425,7 +425,7 @@ TEST(ToolPlot, EveryPlotSaysWhatItsCurvesWereDrawnWith) {
 
 TEST(ToolPlot, PlotsThisBuildCannotDrawStopBeforeAnythingIsComputed) {
   std::vector<std::string> files = {scratch("w.gif").string()};
-  if (!materials_tool::plotting_available()) files.push_back(scratch("w.svg").string());
+  if (!host_program::plotting_available()) files.push_back(scratch("w.svg").string());
   for (const std::string& file : files) {
     for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
              {"-v", "sweep", "Wembrel", "--plot", file}, {"-v", "loop", "--plot-j", file}}) {
@@ -461,13 +461,13 @@ TEST(ToolSweep, ProgressOnlyOnATerminalAndNeverInTheData) {
 TEST(ToolLoop, DissipatesEnergyAndClosesAfterTheFirstCycle) {
   std::string error;
   const auto orvandel =
-      materials_tool::open_library(testing_support::library_file("Orvandel"), error);
+      host_program::open_library(testing_support::library_file("Orvandel"), error);
   if (!orvandel) GTEST_SKIP() << error;
-  materials_tool::LoopSettings settings;
+  host_program::LoopSettings settings;
   settings.cycles = 4;
-  materials_tool::LoopSamples samples;
-  materials_tool::LoopReport report;
-  ASSERT_EQ(materials_tool::run_loops(*orvandel, settings, samples, report), "");
+  host_program::LoopSamples samples;
+  host_program::LoopReport report;
+  ASSERT_EQ(host_program::run_loops(*orvandel, settings, samples, report), "");
   ASSERT_EQ(samples.t.size(), size_t(settings.cycles * settings.steps_per_cycle + 1));
   for (const auto* energies :
        {&report.scalar_area, &report.alternating_energy, &report.rotating_energy}) {
