@@ -216,7 +216,7 @@ std::string plot_refusal(const std::string& file) {
 }
 
 std::string draw(const Figure& figure, const std::string& file) {
-  const std::string refusal = plot_refusal(file);
+  std::string refusal = plot_refusal(file);
   if (!refusal.empty()) return refusal;
   // PLplot ends the program on a file it cannot open: find out first.
   if (!std::ofstream(file)) return "cannot write " + file;
