@@ -13,7 +13,8 @@ struct Streams {
   std::istream& in;
   std::ostream& out;
   std::ostream& err;
-  bool err_is_terminal;  // progress is shown only on a terminal
+  bool err_is_terminal;         // progress is shown only on a terminal
+  bool in_is_terminal = false;  // a hint says what eval reads from it
 };
 
 // Exit status: 0 done, 1 a point failed (what was computed is printed, then

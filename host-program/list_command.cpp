@@ -12,7 +12,7 @@ namespace {
 void list(const std::vector<std::string>& names, bool names_only, const CommonOptions& common,
           std::ostream& out) {
   for (const std::string& name : names) {
-    if (!find_entry(name)) throw Stop{exit_cannot_run, "no catalogue entry " + name};
+    if (!find_entry(name)) throw Stop{exit_cannot_run, "no catalogue entry " + printable(name)};
   }
   for (const Entry& e : catalogue()) {
     if (!names.empty() && std::find(names.begin(), names.end(), e.name) == names.end()) continue;
@@ -33,7 +33,9 @@ void list(const std::vector<std::string>& names, bool names_only, const CommonOp
       }
       out << "\n";
     }
-    out << "  library " << (path.empty() ? "not found (looked for " + tried + ")" : path) << "\n\n";
+    out << "  library "
+        << printable(path.empty() ? "not found (looked for " + tried + ")" : path, long_quote)
+        << "\n\n";
   }
 }
 

@@ -21,8 +21,9 @@ std::string per_cycle(const std::vector<double>& values) {
 }
 
 int loop_command(const LoopOptions& options, const CommonOptions& common, const Streams& streams) {
-  check_plots(options.plot_bh);
-  check_plots(options.plot_j);
+  std::vector<std::string> plots = options.plot_bh;
+  plots.insert(plots.end(), options.plot_j.begin(), options.plot_j.end());
+  check_outputs(plots, options.output);
   const Loaded loaded = load("Orvandel", common, streams);
   LoopSamples s;
   LoopReport report;
@@ -88,14 +89,16 @@ Command add_loop_command(CLI::App& app, CommonOptions& common, const Streams& st
       app.add_subcommand("loop", "Hysteresis loops of the scalar and the vector model");
   auto options = std::make_shared<LoopOptions>();
   loop->add_option("--cycles", options->settings.cycles, "Cycles (at least 3)")
-      ->check(CLI::Range(3, 1000));
+      ->transform(whole_number(3, 1000));
   loop->add_option("--steps", options->settings.steps_per_cycle, "Time steps per cycle")
-      ->check(CLI::Range(8, 100000));
+      ->transform(whole_number(8, 100000));
   loop->add_option("--output", options->output, "Write the samples to FILE");
   loop->add_option("--plot-bh", options->plot_bh,
-                   "Plot B(h) to FILE.svg (or .png); may be repeated");
+                   "Plot B(h) to FILE.svg (or .png); may be repeated")
+      ->allow_extra_args(false);
   loop->add_option("--plot-j", options->plot_j,
-                   "Plot j_rev(j) to FILE.svg (or .png); may be repeated");
+                   "Plot j_rev(j) to FILE.svg (or .png); may be repeated")
+      ->allow_extra_args(false);
   add_output_options(*loop, common);
   return {loop, [options, &common, &streams] { return loop_command(*options, common, streams); }};
 }

@@ -1,5 +1,7 @@
 #include "plot.hpp"
 
+#include "messages.hpp"
+
 #if defined(HOST_PROGRAM_PLPLOT)
 
 #include <plplot.h>
@@ -7,7 +9,6 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 
 namespace host_program {
@@ -209,7 +210,7 @@ bool plotting_available() { return true; }
 
 std::string plot_refusal(const std::string& file) {
   const std::string device = device_for(file);
-  if (device.empty()) return "plot files end in .svg or .png: " + file;
+  if (device.empty()) return "plot files end in .svg or .png: " + printable(file, long_quote);
   if (!device_available(device))
     return "PLplot's " + device + " driver is not installed (plot to .svg instead)";
   return {};
@@ -219,7 +220,8 @@ std::string draw(const Figure& figure, const std::string& file) {
   std::string refusal = plot_refusal(file);
   if (!refusal.empty()) return refusal;
   // PLplot ends the program on a file it cannot open: find out first.
-  if (!std::ofstream(file)) return "cannot write " + file;
+  std::string unwritable = write_refusal(file);
+  if (!unwritable.empty()) return unwritable;
   const Projection projection = project(figure);
   if (projection.shown.empty()) return "nothing to plot: no point the axes can show";
   const std::vector<std::string> subtitle = wrapped(figure.subtitle, subtitle_width);
