@@ -20,29 +20,10 @@ std::string per_cycle(const std::vector<double>& values) {
   return text;
 }
 
-int loop_command(const LoopOptions& options, const CommonOptions& common, const Streams& streams) {
-  std::vector<std::string> plots = options.plot_bh;
-  plots.insert(plots.end(), options.plot_j.begin(), options.plot_j.end());
-  check_outputs(plots, options.output);
-  const Loaded loaded = load("Orvandel", common, streams);
-  LoopSamples s;
-  LoopReport report;
-  const std::string problem = run_loops(*loaded.library, options.settings, s, report);
-  if (!problem.empty()) throw Stop{exit_cannot_run, problem};
-
-  Destination destination(options.output, &streams.out);
-  const bool csv = common.csv;
-  Table table{{column_title("t", "s", csv), column_title("j", "A/m^2", csv),
-               column_title("j_rev", "A/m^2", csv), column_title("h", "A/m", csv),
-               column_title("B", "T", csv), column_title("hx_rot", "A/m", csv),
-               column_title("hy_rot", "A/m", csv), column_title("Bx_rot", "T", csv),
-               column_title("By_rot", "T", csv)},
-              {&s.t, &s.j, &s.j_rev, &s.h, &s.B, &s.hx_rot, &s.hy_rot, &s.Bx_rot, &s.By_rot}};
-  write_table(*destination.stream, table, s.t.size(), csv, common.precision);
-
+// B(h) to --plot-bh, j_rev(j) to --plot-j, each titled with its drive.
+void draw_loop_plots(const LoopOptions& options, const LoopSamples& s) {
   const LoopSettings& settings = options.settings;
-  const double f = settings.frequency_Hz;
-  const std::string drive = quantity_text("f", f, "Hz") + ", " +
+  const std::string drive = quantity_text("f", settings.frequency_Hz, "Hz") + ", " +
                             std::to_string(settings.steps_per_cycle) + " steps per cycle, " +
                             std::to_string(settings.cycles) + " cycles";
   if (!options.plot_bh.empty()) {
@@ -67,6 +48,30 @@ int loop_command(const LoopOptions& options, const CommonOptions& common, const 
                              false,
                              {{"j_rev", s.j, s.j_rev}}});
   }
+}
+
+int loop_command(const LoopOptions& options, const CommonOptions& common, const Streams& streams) {
+  std::vector<std::string> plots = options.plot_bh;
+  plots.insert(plots.end(), options.plot_j.begin(), options.plot_j.end());
+  check_outputs(plots, options.output);
+  const Loaded loaded = load("Orvandel", common, streams);
+  LoopSamples s;
+  LoopReport report;
+  const std::string problem = run_loops(*loaded.library, options.settings, s, report);
+  if (!problem.empty()) throw Stop{exit_cannot_run, problem};
+
+  Destination destination(options.output, &streams.out);
+  const bool csv = common.csv;
+  Table table{{column_title("t", "s", csv), column_title("j", "A/m^2", csv),
+               column_title("j_rev", "A/m^2", csv), column_title("h", "A/m", csv),
+               column_title("B", "T", csv), column_title("hx_rot", "A/m", csv),
+               column_title("hy_rot", "A/m", csv), column_title("Bx_rot", "T", csv),
+               column_title("By_rot", "T", csv)},
+              {&s.t, &s.j, &s.j_rev, &s.h, &s.B, &s.hx_rot, &s.hy_rot, &s.Bx_rot, &s.By_rot}};
+  write_table(*destination.stream, table, s.t.size(), csv, common.precision);
+
+  draw_loop_plots(options, s);
+  const double f = options.settings.frequency_Hz;
   std::ostream& r = report_stream(common, options.output, streams);
   r << "scalar play j_rev(j): loop area per cycle " << per_cycle(report.scalar_area)
     << " (A/m^2)^2; the last cycle repeats the one before to "
