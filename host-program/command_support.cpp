@@ -105,6 +105,30 @@ std::string outside_warning(const Entry& entry, const std::vector<std::vector<do
          format_number(columns[outside.argument][outside.first]) + ")";
 }
 
+// The points among the first `rows` outside where the fit is meaningful:
+// with --strict the first of them fails (`rows` ends before it), otherwise
+// the warnings to follow the table, one per argument.
+std::vector<std::string> judge_meaningful(const Entry& entry,
+                                          const std::vector<std::vector<double>>& columns,
+                                          bool strict, size_t& rows,
+                                          std::optional<Failure>& failure) {
+  const std::vector<OutsideMeaningful> outside = outside_meaningful(entry, columns, rows);
+  std::vector<std::string> warnings;
+  if (outside.empty()) return warnings;
+  if (strict) {
+    const auto first = std::min_element(
+        outside.begin(), outside.end(),
+        [](const OutsideMeaningful& a, const OutsideMeaningful& b) { return a.first < b.first; });
+    rows = first->first;
+    failure = Failure{rows, "outside where its fit is meaningful (" +
+                                meaningful_range(entry.arguments[first->argument]) + ")"};
+    return warnings;
+  }
+  for (const OutsideMeaningful& o : outside)
+    warnings.push_back(outside_warning(entry, columns, rows, o));
+  return warnings;
+}
+
 }  // namespace
 
 std::vector<std::string> numbers_as_values(const std::vector<std::string>& arguments) {
@@ -255,20 +279,12 @@ int evaluate_and_print(const Loaded& loaded, const std::vector<std::vector<doubl
     if (loaded.entry) failure->message += accepted_range_note(*loaded.entry, outcome.message);
   }
   size_t rows = failure ? failure->index : total;
-  std::vector<OutsideMeaningful> outside;
-  if (loaded.entry) outside = outside_meaningful(*loaded.entry, columns, rows);
-  if (common.strict && !outside.empty()) {
-    const auto first = std::min_element(
-        outside.begin(), outside.end(),
-        [](const OutsideMeaningful& a, const OutsideMeaningful& b) { return a.first < b.first; });
-    rows = first->first;
-    failure = Failure{rows, "outside where its fit is meaningful (" +
-                                meaningful_range(loaded.entry->arguments[first->argument]) + ")"};
-  }
+  std::vector<std::string> warnings;
+  if (loaded.entry)
+    warnings = judge_meaningful(*loaded.entry, columns, common.strict, rows, failure);
   if (out) write_results(*out, loaded, columns, results, rows, common);
-  for (size_t k = 0; !common.strict && k < outside.size(); ++k)
-    streams.err << "materials: warning: "
-                << outside_warning(*loaded.entry, columns, rows, outside[k]) << "\n";
+  for (const std::string& warning : warnings)
+    streams.err << "materials: warning: " << warning << "\n";
   if (!failure) return 0;
   streams.err << "materials: " << printable(loaded.function) << " failed at point "
               << failure->index << " (" << point_text(loaded, columns, failure->index)
