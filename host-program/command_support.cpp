@@ -151,6 +151,10 @@ std::vector<std::string> numbers_as_values(const std::vector<std::string>& argum
   return values;
 }
 
+std::string as_given(const std::string& value) {
+  return value.compare(0, 2, " -") == 0 ? value.substr(1) : value;
+}
+
 CLI::Option* add_number_option(CLI::App& command, const std::string& name,
                                std::optional<double>& value, const std::string& help) {
   return command

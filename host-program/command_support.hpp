@@ -73,6 +73,9 @@ Command add_loop_command(CLI::App& app, CommonOptions& common, const Streams& st
 // after "--", which itself is dropped.
 std::vector<std::string> numbers_as_values(const std::vector<std::string>& arguments);
 
+// A value as it was given, for a message: without that blank.
+std::string as_given(const std::string& value);
+
 // An option whose value is a number, read exactly.
 CLI::Option* add_number_option(CLI::App& command, const std::string& name,
                                std::optional<double>& value, const std::string& help);

@@ -13,8 +13,9 @@ namespace host_program {
 namespace {
 
 // What CLI11 says about a command line, in one line that quotes each
-// argument it repeats as every other message does; for a command line
-// without a known command, that command and the list of commands.
+// argument it repeats (as the user gave it) as every other message does;
+// for a command line without a known command, that command and the list of
+// commands.
 std::string parse_problem(const CLI::App& app, const CLI::ParseError& error,
                           const std::vector<std::string>& arguments) {
   const auto given = app.get_subcommands();
@@ -30,7 +31,7 @@ std::string parse_problem(const CLI::App& app, const CLI::ParseError& error,
   }
   std::string text = error.what();
   for (const std::string& argument : arguments) {
-    const std::string shown = printable(argument);
+    const std::string shown = printable(as_given(argument));
     for (size_t at = 0; shown != argument && (at = text.find(argument, at)) != std::string::npos;
          at += shown.size())
       text.replace(at, argument.size(), shown);

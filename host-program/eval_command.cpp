@@ -77,8 +77,8 @@ std::vector<double> point_from(const std::string& text) {
     std::string problem;
     const auto value = parse_number(field, &problem);
     if (!value)
-      throw Stop{exit_cannot_run,
-                 "not a point: " + printable(text) + (problem.empty() ? "" : " (" + problem + ")")};
+      throw Stop{exit_cannot_run, "not a point: " + printable(as_given(text)) +
+                                      (problem.empty() ? "" : " (" + problem + ")")};
     row.push_back(*value);
   }
   return row;

@@ -379,11 +379,11 @@ TEST(ToolMessages, CommandLinesAndWhatTheyPrint) {
        "",
        "materials: --points: abc is not a whole number from 2 to 1099511627776 (materials sweep "
        "--help lists the options)\n"},
-      {{"eval", "Wembrel", "--precision", "2.5", "77"},
+      {{"eval", "Wembrel", "--precision", "-3", "77"},
        "",
        2,
        "",
-       "materials: --precision: 2.5 is not a whole number from 1 to 17" + usage},
+       "materials: --precision: -3 is not a whole number from 1 to 17" + usage},
       {{"eval", "Daskelt", "--set", "RRR=abc", "77"},
        "",
        2,
