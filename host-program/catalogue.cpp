@@ -3,7 +3,9 @@
 #include <cmath>
 #include <sstream>
 
-namespace materials_tool {
+#include "table.hpp"
+
+namespace host_program {
 
 const std::vector<Entry>& catalogue() {
   static const std::vector<Entry> entries = {
@@ -36,9 +38,51 @@ std::string accepted_range(const Argument& a) {
   return text.str();
 }
 
+namespace {
+
+// "4 K", "-1": a bound as printf's %g writes it, with the unit unless it is
+// dimensionless.
+std::string bound_text(double value, const std::string& unit) {
+  return format_number(value, 6) + (unit == "-" ? "" : " " + unit);
+}
+
+// "from 4 K to 300 K", "from 0 K up", "above -1 and below 3".
+std::string limits_text(const Argument& a) {
+  std::string lower, upper;
+  if (a.lowest.message != nullptr)
+    lower = (a.lowest.inclusive ? "from " : "above ") + bound_text(a.lowest.value, a.unit);
+  if (a.highest.message != nullptr)
+    upper = (a.highest.inclusive ? "to " : "below ") + bound_text(a.highest.value, a.unit);
+  if (lower.empty()) return a.highest.inclusive ? "up " + upper : upper;
+  if (upper.empty()) return a.lowest.inclusive ? lower + " up" : lower;
+  return lower + (a.lowest.inclusive && a.highest.inclusive ? " " : " and ") + upper;
+}
+
+}  // namespace
+
+std::string accepted_range_note(const Entry& entry, const std::string& message) {
+  for (const Argument& a : entry.arguments) {
+    for (const Limit* limit : {&a.lowest, &a.highest}) {
+      if (limit->message != nullptr && message == limit->message)
+        return " (" + std::string(entry.name) + " accepts " + a.name + " " + limits_text(a) + ")";
+    }
+  }
+  return {};
+}
+
+std::string meaningful_range(const Argument& argument) {
+  return std::string(argument.name) + " from " +
+         bound_text(argument.meaningful_from, argument.unit) + " to " +
+         bound_text(argument.meaningful_to, argument.unit);
+}
+
+bool is_meaningful(const Argument& argument, double value) {
+  return value >= argument.meaningful_from && value <= argument.meaningful_to;
+}
+
 double first_refused(const Limit& limit, bool upper) {
   if (!limit.inclusive) return limit.value;
   return std::nextafter(limit.value, upper ? unbounded : -unbounded);
 }
 
-}  // namespace materials_tool
+}  // namespace host_program

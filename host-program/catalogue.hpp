@@ -1,16 +1,16 @@
-// What the tool knows about each host function: its arguments with names,
+// What the host program knows about each host function: its arguments with names,
 // units and defaults, the range the library accepts, the range where its fit
 // means something physically, and how to sweep and plot it. The facts live
 // in catalogue.json, which the Python package reads too; configuring the
 // build turns them into the initializer of catalogue().
-#ifndef TOOLS_CATALOGUE_HPP
-#define TOOLS_CATALOGUE_HPP
+#ifndef HOST_PROGRAM_CATALOGUE_HPP
+#define HOST_PROGRAM_CATALOGUE_HPP
 
 #include <limits>
 #include <string>
 #include <vector>
 
-namespace materials_tool {
+namespace host_program {
 
 constexpr double unbounded = std::numeric_limits<double>::infinity();
 
@@ -62,10 +62,23 @@ int argument_index(const Entry& entry, const std::string& name);
 // "0 <= T <= 1400", "-1 < k < 3", or "any".
 std::string accepted_range(const Argument& argument);
 
+// " (Pellucer accepts T from 4 K to 300 K)", " (Mirrobane accepts T from
+// 0 K up)", " (Quenrow accepts k above -1 and below 3)": the range of the
+// argument whose range test refuses with `message`, to follow that kept
+// message; "" when no range test of the entry refuses with it. The Python
+// package adds the same text.
+std::string accepted_range_note(const Entry& entry, const std::string& message);
+
+// "T from 40 K to 500 K": where the argument's fit means something.
+std::string meaningful_range(const Argument& argument);
+
+// Whether the fit means something at `value` (never at NaN).
+bool is_meaningful(const Argument& argument, double value);
+
 // The first value past a limit in the direction the library refuses:
 // the bound itself when it is exclusive, the next double otherwise.
 double first_refused(const Limit& limit, bool upper);
 
-}  // namespace materials_tool
+}  // namespace host_program
 
 #endif

@@ -7,7 +7,7 @@
 #include <windows.h>
 #endif
 
-namespace materials_tool {
+namespace host_program {
 
 namespace fs = std::filesystem;
 
@@ -125,4 +125,4 @@ Outcome evaluate(const Library& library, const std::string& function,
   return outcome;
 }
 
-}  // namespace materials_tool
+}  // namespace host_program

@@ -1,7 +1,7 @@
 // Finding a material library for the host program, and evaluating whole
 // columns through its entry points.
-#ifndef TOOLS_LIBRARY_HPP
-#define TOOLS_LIBRARY_HPP
+#ifndef HOST_PROGRAM_LIBRARY_HPP
+#define HOST_PROGRAM_LIBRARY_HPP
 
 #include <cstdint>
 #include <functional>
@@ -11,7 +11,7 @@
 
 #include "library_loader.hpp"
 
-namespace materials_tool {
+namespace host_program {
 
 // A library is opened through the loader every host-side program shares.
 using Library = material_loader::LoadedLibrary;
@@ -67,6 +67,6 @@ Outcome evaluate(const Library& library, const std::string& function,
                  const std::vector<std::vector<double>>& columns, std::vector<double>& outputs,
                  const Progress& progress = nullptr);
 
-}  // namespace materials_tool
+}  // namespace host_program
 
 #endif

@@ -5,14 +5,14 @@
 #include "command_support.hpp"
 #include "table.hpp"
 
-namespace materials_tool {
+namespace host_program {
 
 namespace {
 
-void list(const std::vector<std::string>& names, bool names_only, const Common& common,
+void list(const std::vector<std::string>& names, bool names_only, const CommonOptions& common,
           std::ostream& out) {
   for (const std::string& name : names) {
-    if (!find_entry(name)) throw Stop{exit_cannot_run, "no catalogue entry " + name};
+    if (!find_entry(name)) throw Stop{exit_cannot_run, "no catalogue entry " + printable(name)};
   }
   for (const Entry& e : catalogue()) {
     if (!names.empty() && std::find(names.begin(), names.end(), e.name) == names.end()) continue;
@@ -23,9 +23,9 @@ void list(const std::vector<std::string>& names, bool names_only, const Common& 
     std::string tried;
     const std::string path = locate_library(e.name, common.lib_dir, tried);
     out << e.name << ": " << e.computes << "\n"
-        << "  result " << titled(e.result, e.result_unit, false) << "\n";
+        << "  result " << column_title(e.result, e.result_unit, false) << "\n";
     for (const Argument& a : e.arguments) {
-      out << "  " << titled(a.name, a.unit, false) << ": " << a.meaning << "; default "
+      out << "  " << column_title(a.name, a.unit, false) << ": " << a.meaning << "; default "
           << format_number(a.default_value) << "; accepted " << accepted_range(a);
       if (a.meaningful_note != nullptr) {
         out << "; meaningful " << format_number(a.meaningful_from) << " to "
@@ -33,13 +33,15 @@ void list(const std::vector<std::string>& names, bool names_only, const Common& 
       }
       out << "\n";
     }
-    out << "  library " << (path.empty() ? "not found (looked for " + tried + ")" : path) << "\n\n";
+    out << "  library "
+        << printable(path.empty() ? "not found (looked for " + tried + ")" : path, long_quote)
+        << "\n\n";
   }
 }
 
 }  // namespace
 
-Command add_list_command(CLI::App& app, Common& common, const Streams& streams) {
+Command add_list_command(CLI::App& app, CommonOptions& common, const Streams& streams) {
   CLI::App* list_command = app.add_subcommand("list", "The catalogue of host functions");
   struct Options {
     std::vector<std::string> names;
@@ -54,4 +56,4 @@ Command add_list_command(CLI::App& app, Common& common, const Streams& streams) 
           }};
 }
 
-}  // namespace materials_tool
+}  // namespace host_program

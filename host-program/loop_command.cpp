@@ -4,7 +4,7 @@
 #include "loop_demo.hpp"
 #include "table.hpp"
 
-namespace materials_tool {
+namespace host_program {
 
 namespace {
 
@@ -20,9 +20,40 @@ std::string per_cycle(const std::vector<double>& values) {
   return text;
 }
 
-int loop_command(const LoopOptions& options, const Common& common, const Streams& streams) {
-  check_plots(options.plot_bh);
-  check_plots(options.plot_j);
+// B(h) to --plot-bh, j_rev(j) to --plot-j, each titled with its drive.
+void draw_loop_plots(const LoopOptions& options, const LoopSamples& s) {
+  const LoopSettings& settings = options.settings;
+  const std::string drive = quantity_text("f", settings.frequency_Hz, "Hz") + ", " +
+                            std::to_string(settings.steps_per_cycle) + " steps per cycle, " +
+                            std::to_string(settings.cycles) + " cycles";
+  if (!options.plot_bh.empty()) {
+    plot_to(
+        options.plot_bh,
+        {"Vector hysteresis model: B(h)",
+         "h [A/m]",
+         "B [T]",
+         quantity_text("h amplitude", settings.h_amplitude, "A/m") + ", " + drive,
+         false,
+         false,
+         {{"alternating h along x", s.h, s.B}, {"rotating h, x components", s.hx_rot, s.Bx_rot}}});
+  }
+  if (!options.plot_j.empty()) {
+    plot_to(options.plot_j, {"Scalar play with relaxation: j_rev(j)",
+                             "j [A/m^2]",
+                             "j_rev [A/m^2]",
+                             quantity_text("j amplitude", settings.j_amplitude, "A/m^2") + ", " +
+                                 quantity_text("j_width", settings.j_width, "A/m^2") + ", " +
+                                 quantity_text("tau", settings.j_tau, "s") + ", " + drive,
+                             false,
+                             false,
+                             {{"j_rev", s.j, s.j_rev}}});
+  }
+}
+
+int loop_command(const LoopOptions& options, const CommonOptions& common, const Streams& streams) {
+  std::vector<std::string> plots = options.plot_bh;
+  plots.insert(plots.end(), options.plot_j.begin(), options.plot_j.end());
+  check_outputs(plots, options.output);
   const Loaded loaded = load("Orvandel", common, streams);
   LoopSamples s;
   LoopReport report;
@@ -31,38 +62,16 @@ int loop_command(const LoopOptions& options, const Common& common, const Streams
 
   Destination destination(options.output, &streams.out);
   const bool csv = common.csv;
-  Table table{
-      {titled("t", "s", csv), titled("j", "A/m^2", csv), titled("j_rev", "A/m^2", csv),
-       titled("h", "A/m", csv), titled("B", "T", csv), titled("hx_rot", "A/m", csv),
-       titled("hy_rot", "A/m", csv), titled("Bx_rot", "T", csv), titled("By_rot", "T", csv)},
-      {&s.t, &s.j, &s.j_rev, &s.h, &s.B, &s.hx_rot, &s.hy_rot, &s.Bx_rot, &s.By_rot}};
+  Table table{{column_title("t", "s", csv), column_title("j", "A/m^2", csv),
+               column_title("j_rev", "A/m^2", csv), column_title("h", "A/m", csv),
+               column_title("B", "T", csv), column_title("hx_rot", "A/m", csv),
+               column_title("hy_rot", "A/m", csv), column_title("Bx_rot", "T", csv),
+               column_title("By_rot", "T", csv)},
+              {&s.t, &s.j, &s.j_rev, &s.h, &s.B, &s.hx_rot, &s.hy_rot, &s.Bx_rot, &s.By_rot}};
   write_table(*destination.stream, table, s.t.size(), csv, common.precision);
 
-  const LoopSettings& settings = options.settings;
-  const double f = settings.frequency_Hz;
-  const std::string drive = held("f", f, "Hz") + ", " + std::to_string(settings.steps_per_cycle) +
-                            " steps per cycle, " + std::to_string(settings.cycles) + " cycles";
-  if (!options.plot_bh.empty()) {
-    plot_to(options.plot_bh, {"Vector hysteresis model: B(h)",
-                              "h [A/m]",
-                              "B [T]",
-                              held("h amplitude", settings.h_amplitude, "A/m") + ", " + drive,
-                              false,
-                              false,
-                              {{"alternating h along x", s.h, s.B},
-                               {"rotating h, x components", s.hx_rot, s.Bx_rot}}});
-  }
-  if (!options.plot_j.empty()) {
-    plot_to(options.plot_j, {"Scalar play with relaxation: j_rev(j)",
-                             "j [A/m^2]",
-                             "j_rev [A/m^2]",
-                             held("j amplitude", settings.j_amplitude, "A/m^2") + ", " +
-                                 held("j_width", settings.j_width, "A/m^2") + ", " +
-                                 held("tau", settings.j_tau, "s") + ", " + drive,
-                             false,
-                             false,
-                             {{"j_rev", s.j, s.j_rev}}});
-  }
+  draw_loop_plots(options, s);
+  const double f = options.settings.frequency_Hz;
   std::ostream& r = report_stream(common, options.output, streams);
   r << "scalar play j_rev(j): loop area per cycle " << per_cycle(report.scalar_area)
     << " (A/m^2)^2; the last cycle repeats the one before to "
@@ -80,21 +89,23 @@ int loop_command(const LoopOptions& options, const Common& common, const Streams
 
 }  // namespace
 
-Command add_loop_command(CLI::App& app, Common& common, const Streams& streams) {
+Command add_loop_command(CLI::App& app, CommonOptions& common, const Streams& streams) {
   CLI::App* loop =
       app.add_subcommand("loop", "Hysteresis loops of the scalar and the vector model");
   auto options = std::make_shared<LoopOptions>();
   loop->add_option("--cycles", options->settings.cycles, "Cycles (at least 3)")
-      ->check(CLI::Range(3, 1000));
+      ->transform(whole_number(3, 1000));
   loop->add_option("--steps", options->settings.steps_per_cycle, "Time steps per cycle")
-      ->check(CLI::Range(8, 100000));
+      ->transform(whole_number(8, 100000));
   loop->add_option("--output", options->output, "Write the samples to FILE");
   loop->add_option("--plot-bh", options->plot_bh,
-                   "Plot B(h) to FILE.svg (or .png); may be repeated");
+                   "Plot B(h) to FILE.svg (or .png); may be repeated")
+      ->allow_extra_args(false);
   loop->add_option("--plot-j", options->plot_j,
-                   "Plot j_rev(j) to FILE.svg (or .png); may be repeated");
+                   "Plot j_rev(j) to FILE.svg (or .png); may be repeated")
+      ->allow_extra_args(false);
   add_output_options(*loop, common);
   return {loop, [options, &common, &streams] { return loop_command(*options, common, streams); }};
 }
 
-}  // namespace materials_tool
+}  // namespace host_program

@@ -5,7 +5,7 @@
 
 #include "orvandel.h"
 
-namespace materials_tool {
+namespace host_program {
 
 namespace {
 
@@ -144,4 +144,4 @@ std::string run_loops(const Library& orvandel, const LoopSettings& settings, Loo
   return {};
 }
 
-}  // namespace materials_tool
+}  // namespace host_program

@@ -2,15 +2,15 @@
 // relaxation under a sinusoidal current density, and the vector model of
 // the flux density under an alternating and a rotating field, each cell's
 // history carried forward by the caller as the model requires.
-#ifndef TOOLS_LOOP_DEMO_HPP
-#define TOOLS_LOOP_DEMO_HPP
+#ifndef HOST_PROGRAM_LOOP_DEMO_HPP
+#define HOST_PROGRAM_LOOP_DEMO_HPP
 
 #include <string>
 #include <vector>
 
 #include "library.hpp"
 
-namespace materials_tool {
+namespace host_program {
 
 struct LoopSettings {
   int cycles = 3;
@@ -45,6 +45,6 @@ struct LoopReport {
 std::string run_loops(const Library& orvandel, const LoopSettings& settings, LoopSamples& samples,
                       LoopReport& report);
 
-}  // namespace materials_tool
+}  // namespace host_program
 
 #endif

@@ -17,5 +17,6 @@
 int main(int argc, char** argv) {
   const std::vector<std::string> arguments(argv + 1, argv + argc);
   std::ios::sync_with_stdio(false);
-  return materials_tool::run(arguments, {std::cin, std::cout, std::cerr, MATERIALS_ISATTY(2) != 0});
+  return host_program::run(arguments, {std::cin, std::cout, std::cerr, MATERIALS_ISATTY(2) != 0,
+                                       MATERIALS_ISATTY(0) != 0});
 }

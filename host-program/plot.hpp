@@ -1,13 +1,13 @@
 // Line plots to SVG (or PNG where PLplot's cairo driver is installed).
-// Without PLplot the tool builds all the same and says plots are not
+// Without PLplot the program builds all the same and says plots are not
 // available.
-#ifndef TOOLS_PLOT_HPP
-#define TOOLS_PLOT_HPP
+#ifndef HOST_PROGRAM_PLOT_HPP
+#define HOST_PROGRAM_PLOT_HPP
 
 #include <string>
 #include <vector>
 
-namespace materials_tool {
+namespace host_program {
 
 struct Series {
   std::string label;
@@ -34,6 +34,6 @@ std::string plot_refusal(const std::string& file);
 // why nothing was drawn.
 std::string draw(const Figure& figure, const std::string& file);
 
-}  // namespace materials_tool
+}  // namespace host_program
 
 #endif

@@ -7,7 +7,7 @@
 #include "command_support.hpp"
 #include "table.hpp"
 
-namespace materials_tool {
+namespace host_program {
 
 namespace {
 
@@ -34,17 +34,20 @@ std::vector<double> spaced(double from, double to, size_t n, bool log) {
   return values;
 }
 
-int sweep_command(const SweepOptions& options, const Common& common, const Streams& streams) {
-  check_plots(options.plots);
+int sweep_command(const SweepOptions& options, const CommonOptions& common,
+                  const Streams& streams) {
+  check_outputs(options.plots, options.output);
   const Loaded loaded = load(options.library, common, streams);
   if (loaded.entry == nullptr)
-    throw Stop{exit_cannot_run, "no catalogue entry " + loaded.function + ": its range is unknown"};
+    throw Stop{exit_cannot_run,
+               "no catalogue entry " + printable(loaded.function) + ": its range is unknown"};
   const Entry& entry = *loaded.entry;
   const size_t k =
       options.argument.empty() ? entry.sweep.argument : argument_of(entry, options.argument);
   const bool default_argument = k == entry.sweep.argument;
   if (!default_argument && !(options.from && options.to))
-    throw Stop{exit_cannot_run, "a sweep of " + options.argument + " needs --from and --to"};
+    throw Stop{exit_cannot_run,
+               "a sweep of " + printable(options.argument) + " needs --from and --to"};
   const double from = options.from.value_or(entry.sweep.from);
   const double to = options.to.value_or(entry.sweep.to);
   const bool log = options.log || (!options.linear && default_argument && entry.sweep.log);
@@ -67,11 +70,12 @@ int sweep_command(const SweepOptions& options, const Common& common, const Strea
     for (size_t a = 0; a < entry.arguments.size(); ++a) {
       if (a == k) continue;
       const Argument& argument = entry.arguments[a];
-      fixed += (fixed.empty() ? "" : ", ") + held(argument.name, columns[a][0], argument.unit);
+      fixed +=
+          (fixed.empty() ? "" : ", ") + quantity_text(argument.name, columns[a][0], argument.unit);
     }
     plot_to(options.plots, {std::string(entry.name) + ": " + entry.computes,
-                            titled(swept.name, swept.unit, false),
-                            titled(entry.result, entry.result_unit, false),
+                            column_title(swept.name, swept.unit, false),
+                            column_title(entry.result, entry.result_unit, false),
                             fixed,
                             log,
                             entry.sweep.result_log && default_argument,
@@ -83,25 +87,27 @@ int sweep_command(const SweepOptions& options, const Common& common, const Strea
                 << format_number(to, 6) << " " << swept.unit << (log ? " (log)" : "") << ", "
                 << options.points << " points; " << entry.result << " from "
                 << format_number(*low, 6) << " to " << format_number(*high, 6) << " "
-                << entry.result_unit << "; library " << loaded.library->path() << "\n";
+                << entry.result_unit << "; library "
+                << printable(loaded.library->path(), long_quote) << "\n";
   }
   return 0;
 }
 
 }  // namespace
 
-Command add_sweep_command(CLI::App& app, Common& common, const Streams& streams) {
+Command add_sweep_command(CLI::App& app, CommonOptions& common, const Streams& streams) {
   CLI::App* sweep = app.add_subcommand("sweep", "Evaluate a function over a range of one argument");
   auto options = std::make_shared<SweepOptions>();
   sweep->add_option("NAME", options->library, "A host function name or a library file")->required();
   sweep->add_option("--arg", options->argument, "The argument to sweep (default: the catalogue's)");
-  sweep->add_option("--from", options->from, "First value");
-  sweep->add_option("--to", options->to, "Last value");
+  add_number_option(*sweep, "--from", options->from, "First value");
+  add_number_option(*sweep, "--to", options->to, "Last value");
   sweep->add_option("--points", options->points, "Number of points")
-      ->check(CLI::Range(size_t(2), size_t(1) << 40));
+      ->transform(whole_number(2, 1LL << 40));
   auto* log_flag = sweep->add_flag("--log", options->log, "Logarithmic spacing");
   sweep->add_flag("--linear", options->linear, "Linear spacing")->excludes(log_flag);
-  sweep->add_option("--plot", options->plots, "Plot to FILE.svg (or .png); may be repeated");
+  sweep->add_option("--plot", options->plots, "Plot to FILE.svg (or .png); may be repeated")
+      ->allow_extra_args(false);
   sweep->add_option("--output", options->output, "Write the table to FILE");
   sweep->add_flag("--summary", options->summary,
                   "Only one line: range, points, minimum, maximum and the library file (the "
@@ -110,4 +116,4 @@ Command add_sweep_command(CLI::App& app, Common& common, const Streams& streams)
   return {sweep, [options, &common, &streams] { return sweep_command(*options, common, streams); }};
 }
 
-}  // namespace materials_tool
+}  // namespace host_program

@@ -1,7 +1,8 @@
 # The layout of every C, C++ and Python file (clang-format with .clang-format,
 # black and flake8 with pyproject.toml and .flake8); then clang-tidy (checks in
-# .clang-tidy) and cppcheck over common/, every library's sources and the
-# Python package's native loops. Any finding fails the stage.
+# .clang-tidy; host-program/ adds its headers) and cppcheck over common/,
+# every library's sources, the Python package's native loops and the host
+# program. Any finding fails the stage.
 source "$(dirname "$0")/../lib.sh"
 cd "$repo"
 need_build_packages
@@ -13,13 +14,14 @@ git ls-files -z '*.py' | xargs -0 flake8
 echo "-- mypy" && need_packages mypy python3-numpy && mypy  # files and settings: pyproject.toml
 build=${STATIC_ANALYSIS_BUILD:-build/static-analysis}
 cmake -S . -B "$build" -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DMATERIAL_BUILD_TESTS=OFF >/dev/null
-sources=$(find common cryo iron efield hysteresis python/native -maxdepth 1 -name '*.cpp' 2>/dev/null | sort)
+sources=$(find common cryo iron efield hysteresis python/native host-program -maxdepth 1 -name '*.cpp' 2>/dev/null | sort)
 echo "-- clang-tidy"
 # (Its count of warnings in system headers, all filtered out, is noise.)
 clang-tidy -p "$build" --quiet $sources 2>&1 | { grep -v 'warnings\? generated' || true; }
 echo "-- cppcheck"
 # Vectors and tensors of three to nine doubles go by value: that is how the
-# model's published interface passes them.
+# model's published interface passes them. The host program is checked with
+# its plots, as it is built where PLplot is installed.
 cppcheck --quiet --error-exitcode=1 --enable=warning,performance,portability \
   --suppress=passedByValue --inline-suppr --std=c++17 --language=c++ -D__x86_64__ \
-  -I common -I hysteresis/include -I hysteresis $sources
+  -DHOST_PROGRAM_PLPLOT -I common -I hysteresis/include -I hysteresis -I host-program $sources
