@@ -10,15 +10,9 @@
 #include <cstdint>
 #include <vector>
 
-namespace catalogue {
+#include "catalogue_limit.hpp"
 
-// One end of an argument's accepted range: values past it fail with
-// `message`; `inclusive` says whether the bound itself passes.
-struct Limit {
-  double value = 0;
-  bool inclusive = true;
-  const char* message = nullptr;  // null: no limit on this side
-};
+namespace catalogue {
 
 struct Argument {
   const char* name;

@@ -10,17 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "catalogue_limit.hpp"
+
 namespace host_program {
 
 constexpr double unbounded = std::numeric_limits<double>::infinity();
 
-// One end of the accepted range. A library refuses values past it with
-// `message`; `inclusive` says whether the bound itself is accepted.
-struct Limit {
-  double value = 0;
-  bool inclusive = true;
-  const char* message = nullptr;  // null: no limit on this side
-};
+// One end of the accepted range.
+using Limit = catalogue::Limit;
 
 struct Argument {
   const char* name;
