@@ -80,9 +80,4 @@ bool is_meaningful(const Argument& argument, double value) {
   return value >= argument.meaningful_from && value <= argument.meaningful_to;
 }
 
-double first_refused(const Limit& limit, bool upper) {
-  if (!limit.inclusive) return limit.value;
-  return std::nextafter(limit.value, upper ? unbounded : -unbounded);
-}
-
 }  // namespace host_program

@@ -72,10 +72,6 @@ std::string meaningful_range(const Argument& argument);
 // Whether the fit means something at `value` (never at NaN).
 bool is_meaningful(const Argument& argument, double value);
 
-// The first value past a limit in the direction the library refuses:
-// the bound itself when it is exclusive, the next double otherwise.
-double first_refused(const Limit& limit, bool upper);
-
 }  // namespace host_program
 
 #endif

@@ -206,8 +206,6 @@ void draw_curves(const std::vector<Series>& shown) {
 
 }  // namespace
 
-bool plotting_available() { return true; }
-
 std::string plot_refusal(const std::string& file) {
   const std::string device = device_for(file);
   if (device.empty()) return "plot files end in .svg or .png: " + printable(file, long_quote);
@@ -237,8 +235,6 @@ std::string draw(const Figure& figure, const std::string& file) {
 #else
 
 namespace host_program {
-
-bool plotting_available() { return false; }
 
 std::string plot_refusal(const std::string&) {
   return "this build of materials has no plotting (it was built without PLplot)";

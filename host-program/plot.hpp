@@ -23,8 +23,6 @@ struct Figure {
   std::vector<Series> series;
 };
 
-bool plotting_available();
-
 // "" when this build can draw into `file` (a .svg or .png name, its driver
 // installed), else the one-line reason: asked before anything is computed.
 std::string plot_refusal(const std::string& file);

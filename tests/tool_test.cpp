@@ -1,4 +1,4 @@
-// The host tool `materials`, run through the same entry as the program on
+// The host program `materials`, run through the same entry as the program on
 // the built libraries: values, failures and their exit status, exact CSV,
 // the catalogue's defaults and bounds against the libraries, sweeps, plots
 // and the hysteresis loops.
@@ -28,6 +28,16 @@ namespace fs = std::filesystem;
 using host_program::catalogue;
 using host_program::Entry;
 using testing_support::LoadedLibrary;
+
+// Whether this build draws plots: PLplot and its SVG driver are there.
+bool plotting_available() { return host_program::plot_refusal("probe.svg").empty(); }
+
+// The first value past a limit in the direction the library refuses: the
+// bound itself when it is exclusive, the next double otherwise.
+double first_refused(const host_program::Limit& limit, bool upper) {
+  if (!limit.inclusive) return limit.value;
+  return std::nextafter(limit.value, upper ? host_program::unbounded : -host_program::unbounded);
+}
 
 struct ToolRun {
   int status;
@@ -500,7 +510,7 @@ TEST(ToolCatalogue, FirstValuePastEachBoundFailsWithTheLibrarysMessage) {
         if (limit.message == nullptr) continue;
         ++bounds;
         std::vector<double> point = defaults_of(e);
-        point[k] = host_program::first_refused(limit, upper);
+        point[k] = first_refused(limit, upper);
         std::string text;
         for (double v : point) text += (text.empty() ? "" : ",") + host_program::format_number(v);
         const ToolRun refused = tool({"eval", e.name, text});
@@ -570,7 +580,7 @@ TEST(ToolSweep, EndsAreExactAndSummaryIsOneLine) {
 }
 
 TEST(ToolPlot, EveryPlotSaysWhatItsCurvesWereDrawnWith) {
-  if (!host_program::plotting_available()) GTEST_SKIP() << "built without plotting";
+  if (!plotting_available()) GTEST_SKIP() << "built without plotting";
   struct Case {
     std::vector<std::string> arguments;  // the plot file is added
     std::vector<std::string> shown;      // text the plot must show
@@ -606,7 +616,7 @@ TEST(ToolPlot, EveryPlotSaysWhatItsCurvesWereDrawnWith) {
 TEST(ToolPlot, PlotsThisBuildCannotDrawStopBeforeAnythingIsComputed) {
   const fs::path missing = scratch("missing") / "w.svg";  // in a folder never made
   std::vector<std::string> files = {scratch("w.gif").string(), missing.string()};
-  if (!host_program::plotting_available()) files.push_back(scratch("w.svg").string());
+  if (!plotting_available()) files.push_back(scratch("w.svg").string());
   for (const std::string& file : files) {
     for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
              {"-v", "sweep", "Wembrel", "--plot", file}, {"-v", "loop", "--plot-j", file}}) {
@@ -618,7 +628,7 @@ TEST(ToolPlot, PlotsThisBuildCannotDrawStopBeforeAnythingIsComputed) {
     }
   }
   // The system's reason; a plot file checked before is not left behind.
-  if (!host_program::plotting_available()) return;
+  if (!plotting_available()) return;
   const fs::path plot = scratch("unwritten.svg");
   fs::remove(plot);
   const ToolRun r =
