@@ -91,6 +91,17 @@ def loaded(name):
     return library
 
 
+def _plain_numbers(columns):
+    """Whether every column is one real number (a bool is none): the path of
+    a call on plain numbers, which costs a few microseconds in all."""
+    for c in columns:
+        if c.__class__ is not float and (
+            isinstance(c, bool) or not isinstance(c, _REAL_SCALARS)
+        ):
+            return False
+    return True
+
+
 def real_array(value, name):
     """value as float64 numbers, refusing what is not a real number: a
     boolean is no temperature, and a masked array's mask would be lost
@@ -122,7 +133,11 @@ class _Scalars(threading.local):
             pointers = (ctypes.c_void_p * max(count, 1))(
                 *(base + DOUBLE_BYTES * k for k in range(count))
             )
-            buffers = self.by_count[count] = (values, pointers, base + DOUBLE_BYTES * count)
+            buffers = self.by_count[count] = (
+                values,
+                pointers,
+                base + DOUBLE_BYTES * count,
+            )
         return buffers
 
 
@@ -197,15 +212,15 @@ class Library:
         name = function_name.encode()
         if names is None:
             names = [f"arg{k}" for k in range(len(columns))]
-        if out is None and all(
-            isinstance(c, _REAL_SCALARS) and not isinstance(c, bool) for c in columns
-        ):
+        if out is None and _plain_numbers(columns):
             return self._evaluate_scalars(name, columns, names)
         arrays = [real_array(c, n) for c, n in zip(columns, names)]
         try:
             shape = np.broadcast_shapes(*(a.shape for a in arrays))
         except ValueError:
-            shapes = ", ".join(f"{n} {a.shape}" for n, a in zip(names, arrays) if a.ndim)
+            shapes = ", ".join(
+                f"{n} {a.shape}" for n, a in zip(names, arrays) if a.ndim
+            )
             raise ValueError(
                 f"{function_name}: the arguments do not broadcast to one shape: {shapes}"
             ) from None
@@ -223,16 +238,24 @@ class Library:
                 for k, (address, stride) in enumerate(strides):
                     pointers[k] = address + stride * start
                 first_output = output + DOUBLE_BYTES * start
-                if self._eval(name, len(columns), pointers, None, points, first_output) == 1:
+                if (
+                    self._eval(name, len(columns), pointers, None, points, first_output)
+                    == 1
+                ):
                     continue
                 self._refuse_call(name, len(columns))
-                failing, message = self._locate(name, pointers, points, flat[start:], strides)
+                failing, message = self._locate(
+                    name, pointers, points, flat[start:], strides
+                )
                 flat[start + failing + 1 :] = np.nan
                 index = np.unravel_index(start + failing, shape)
                 raise EvalError(
                     message,
                     tuple(int(i) for i in index),
-                    {n: float(np.broadcast_to(a, shape)[index]) for n, a in zip(names, arrays)},
+                    {
+                        n: float(np.broadcast_to(a, shape)[index])
+                        for n, a in zip(names, arrays)
+                    },
                     result,
                     self.path.name,
                 )
@@ -295,7 +318,9 @@ class Library:
             scratch = np.empty(points)
             while bad - good > 1:
                 middle = (good + bad) // 2
-                if self._eval(name, len(strides), pointers, None, middle, scratch.ctypes.data):
+                if self._eval(
+                    name, len(strides), pointers, None, middle, scratch.ctypes.data
+                ):
                     good = middle
                 else:
                     bad = middle
@@ -311,7 +336,10 @@ class Library:
             *(pointers[k] + stride * point for k, (_, stride) in enumerate(strides))
         )
         scratch = (ctypes.c_double * 1)()
-        return self._eval(name, len(strides), at_point, None, 1, ctypes.addressof(scratch)) == 1
+        return (
+            self._eval(name, len(strides), at_point, None, 1, ctypes.addressof(scratch))
+            == 1
+        )
 
 
 def _output(out, shape):
@@ -321,7 +349,9 @@ def _output(out, shape):
     if not isinstance(out, np.ndarray) or out.dtype != np.float64:
         raise TypeError("out must be a float64 numpy array")
     if out.shape != shape:
-        raise ValueError(f"out has shape {out.shape}, the arguments broadcast to {shape}")
+        raise ValueError(
+            f"out has shape {out.shape}, the arguments broadcast to {shape}"
+        )
     if not out.flags.writeable:
         raise ValueError("out is read-only")
     return out

@@ -127,15 +127,19 @@ def _model_function(index, row):
         for array, core, a in zip(arrays, cores, names):
             if array.shape[array.ndim - len(core) :] != core or array.ndim < len(core):
                 raise ValueError(
-                    f"{a} must have shape (..., {', '.join(map(str, core))}), " f"not {array.shape}"
+                    f"{a} must have shape (..., {', '.join(map(str, core))}), "
+                    f"not {array.shape}"
                 )
-        shape = np.broadcast_shapes(*(a.shape[: a.ndim - len(c)] for a, c in zip(arrays, cores)))
+        shape = np.broadcast_shapes(
+            *(a.shape[: a.ndim - len(c)] for a, c in zip(arrays, cores))
+        )
         result = np.empty(shape + result_shape)
         if result.size:
             # Each argument as a view of the broadcast shape: a broadcast
             # axis has stride 0 and is read in place.
             operands = [
-                np.broadcast_to(_contiguous_point(a, c), shape + c) for a, c in zip(arrays, cores)
+                np.broadcast_to(_contiguous_point(a, c), shape + c)
+                for a, c in zip(arrays, cores)
             ]
             data = (ctypes.c_void_p * len(kinds))()
             strides = np.zeros((len(shape), len(kinds)), dtype=np.int64)
@@ -179,7 +183,9 @@ def _model_function(index, row):
 _walk, _rows = _load_loops()
 # {name: function} of the fourteen model functions, in the table's order.
 model_functions = dict(_model_function(index, row) for index, row in enumerate(_rows))
-bhyst, dbhyst_dh, hrev_k = (model_functions[n] for n in ("bhyst", "dbhyst_dh", "hrev_k"))
+bhyst, dbhyst_dh, hrev_k = (
+    model_functions[n] for n in ("bhyst", "dbhyst_dh", "hrev_k")
+)
 
 
 class VectorHysteresis:
@@ -216,7 +222,9 @@ class VectorHysteresis:
         }
         count = self.cells["weight"].shape[-1]
         if any(v.shape != (count,) for v in self.cells.values()):
-            raise ValueError("weight, chi, hc_max, tau_c and tau need one value per cell")
+            raise ValueError(
+                "weight, chi, hc_max, tau_c and tau need one value per cell"
+            )
         self.dt, self.cell_fraction = float(dt), float(cell_fraction)
         self.shape = tuple(int(n) for n in np.atleast_1d(shape))
         self.hrev = np.zeros(self.shape + (count, 3))  # each cell's reversible field
