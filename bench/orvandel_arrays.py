@@ -54,36 +54,16 @@ def measure(loop, count, rng):
     limits = [pointer(c[n]) for n in ("hc_max", "tau_c", "tau")]
 
     def c_evaluate():
-        loop.c_loop_evaluate(
-            POINTS,
-            count,
-            pointer(hrev),
-            *parameters,
-            DT,
-            CELL_FRACTION,
-            pointer(h),
-            *limits,
-            pointer(B),
-            pointer(mu),
-        )
+        history = (POINTS, count, pointer(hrev), *parameters, DT, CELL_FRACTION, pointer(h))
+        loop.c_loop_evaluate(*history, *limits, pointer(B), pointer(mu))
 
     def c_accept():
         loop.c_loop_accept(
             POINTS, count, pointer(hrev), *parameters, DT, pointer(h), *limits, pointer(hrev_next)
         )
 
-    arguments = (
-        hrev,
-        hrev,
-        c["weight"],
-        c["chi"],
-        DT,
-        CELL_FRACTION,
-        h,
-        c["hc_max"],
-        c["tau_c"],
-        c["tau"],
-    )
+    arguments = (hrev, hrev, c["weight"], c["chi"], DT, CELL_FRACTION, h)
+    arguments += (c["hc_max"], c["tau_c"], c["tau"])
     package = {}
 
     def functions():

@@ -224,18 +224,10 @@ def quench_peers(runs):
     return out
 
 
-def main(
-    eval_json, numpy_json, compiler, package_json=None, orvandel_arrays_json=None, *quench_jsons
-):
-    runs = json.load(open(eval_json))["benchmarks"]
-    numpy = json.load(open(numpy_json))
-    # With repetitions, the medians stand for each benchmark.
-    medians = [r for r in runs if r.get("aggregate_name") == "median"]
-    if medians:
-        runs = [dict(r, name=r["run_name"]) for r in medians]
-    ns = {r["name"]: r["ns_per_point"] for r in runs if "ns_per_point" in r}
+def header(compiler):
+    """What was measured on what: the CPU, its SIMD, the compiler, the flags."""
     version = subprocess.run([compiler, "--version"], capture_output=True, text=True).stdout
-    out = [
+    return [
         "# Benchmarks",
         "",
         "Written by `bench/run-benchmarks`; ns per point, lower is better.",
@@ -247,84 +239,103 @@ def main(
         " point, once each; Tamsery and Orvandel make none.",
         "- Each figure is the median of the repetitions, run in random interleaving"
         " so that the load of a shared machine spreads over all of them.",
-        "",
-        "## eval at block 4096 against its floor",
-        "",
-        "| Library | eval ns/point | floor ns/point | eval/floor |",
-        "|---|---|---|---|",
     ]
+
+
+def table(title, columns, rows, note=None):
+    """A section: its title, a note under it, and a Markdown table."""
+    return (
+        ["", f"## {title}", ""]
+        + ([note, ""] if note else [])
+        + ["| " + " | ".join(columns) + " |", "|" + "---|" * len(columns)]
+        + rows
+    )
+
+
+def eval_tables(ns):
+    """eval per library: against its floor, by block size, on two threads, at
+    one point, against a plain implementation."""
+    rows = {"floor": [], "blocks": [], "threads": [], "one": [], "plain": []}
     for lib in LIBRARIES:
-        e = ns.get(f"eval/{lib}/4096")
-        if e is None:
-            continue
-        f = ns.get(f"floor/{lib}/4096")
-        out.append(
-            f"| {lib} | {e:.2f} | {f'{f:.2f}' if f else '-'} | " f"{f'{e / f:.2f}' if f else '-'} |"
-        )
-    out += [
-        "",
-        "## eval by block size (ns/point)",
-        "",
-        "| Library | 1 | 16 | 256 | 4096 | 65536 |",
-        "|---|---|---|---|---|---|",
-    ]
-    for lib in LIBRARIES:
+        e, f = ns.get(f"eval/{lib}/4096"), ns.get(f"floor/{lib}/4096")
+        if e is not None:
+            rows["floor"].append(
+                f"| {lib} | {e:.2f} | {f'{f:.2f}' if f else '-'} | {f'{e / f:.2f}' if f else '-'} |"
+            )
         cells = [ns.get(f"eval/{lib}/{b}") for b in (1, 16, 256, 4096, 65536)]
         if cells[0] is not None:
-            out.append(f"| {lib} | " + " | ".join(f"{c:.2f}" for c in cells) + " |")
-    out += [
-        "",
-        "## Two threads on separate blocks of one library (ns/point of the pair)",
-        "",
-        "| Library | 1 thread | 2 threads | speed-up |",
-        "|---|---|---|---|",
-    ]
-    for lib in LIBRARIES:
+            rows["blocks"].append(f"| {lib} | " + " | ".join(f"{c:.2f}" for c in cells) + " |")
         one = ns.get(f"eval_threads/{lib}/4096/real_time/threads:1")
         two = ns.get(f"eval_threads/{lib}/4096/real_time/threads:2")
         if one and two:
-            out.append(f"| {lib} | {one:.2f} | {two:.2f} | {one / two:.2f} |")
-    out += [
-        "",
-        "## A block of one point: the cost of the call",
-        "",
-        "ns above the per-point cost at block 4096 (target: under 20).",
-        "",
-        "| Library | block 1 ns | block 4096 ns/point | call overhead ns |",
-        "|---|---|---|---|",
-    ]
-    for lib in LIBRARIES:
-        one, many = ns.get(f"eval/{lib}/1"), ns.get(f"eval/{lib}/4096")
-        if one and many:
-            out.append(f"| {lib} | {one:.2f} | {many:.2f} | {one - many:.2f} |")
-    out += [
-        "",
-        "## Against a plain implementation (block 4096, ns/point)",
-        "",
-        "| Library | eval | comparator | comparator ns/point | comparator/eval |",
-        "|---|---|---|---|---|",
-    ]
+            rows["threads"].append(f"| {lib} | {one:.2f} | {two:.2f} | {one / two:.2f} |")
+        if cells[0] and e:
+            rows["one"].append(f"| {lib} | {cells[0]:.2f} | {e:.2f} | {cells[0] - e:.2f} |")
     for lib, comparator, what in COMPARATORS:
         e, c = ns.get(f"eval/{lib}/4096"), ns.get(f"comparator/{comparator}/4096")
         if e and c:
-            out.append(f"| {lib} | {e:.2f} | {what} | {c:.2f} | {c / e:.2f} |")
+            rows["plain"].append(f"| {lib} | {e:.2f} | {what} | {c:.2f} | {c / e:.2f} |")
+    return (
+        table(
+            "eval at block 4096 against its floor",
+            ("Library", "eval ns/point", "floor ns/point", "eval/floor"),
+            rows["floor"],
+        )
+        + table(
+            "eval by block size (ns/point)",
+            ("Library", "1", "16", "256", "4096", "65536"),
+            rows["blocks"],
+        )
+        + table(
+            "Two threads on separate blocks of one library (ns/point of the pair)",
+            ("Library", "1 thread", "2 threads", "speed-up"),
+            rows["threads"],
+        )
+        + table(
+            "A block of one point: the cost of the call",
+            ("Library", "block 1 ns", "block 4096 ns/point", "call overhead ns"),
+            rows["one"],
+            "ns above the per-point cost at block 4096 (target: under 20).",
+        )
+        + table(
+            "Against a plain implementation (block 4096, ns/point)",
+            ("Library", "eval", "comparator", "comparator ns/point", "comparator/eval"),
+            rows["plain"],
+        )
+    )
+
+
+def model_functions(runs):
+    """Orvandel's model functions, per call and per cell."""
     models = [r for r in runs if r["name"].startswith("model/") and "ns_per_call" in r]
-    if models:
-        out += [
-            "",
-            "## Model functions of Orvandel, called through their exported symbols",
-            "",
-            "| Function | ns per call | ns per cell |",
-            "|---|---|---|",
-        ]
-        for r in sorted(models, key=lambda r: (r["name"].split("/")[1], r["ns_per_call"])):
-            cell = f"{r['ns_per_cell']:.2f}" if "ns_per_cell" in r else "-"
-            out.append(f"| {r['name'][len('model/'):]} | {r['ns_per_call']:.2f} | {cell} |")
+    rows = []
+    for r in sorted(models, key=lambda r: (r["name"].split("/")[1], r["ns_per_call"])):
+        cell = f"{r['ns_per_cell']:.2f}" if "ns_per_cell" in r else "-"
+        rows.append(f"| {r['name'][len('model/'):]} | {r['ns_per_call']:.2f} | {cell} |")
+    if not rows:
+        return []
+    return table(
+        "Model functions of Orvandel, called through their exported symbols",
+        ("Function", "ns per call", "ns per cell"),
+        rows,
+    )
+
+
+def main(
+    eval_json, numpy_json, compiler, package_json=None, orvandel_arrays_json=None, *quench_jsons
+):
+    runs = json.load(open(eval_json))["benchmarks"]
+    # With repetitions, the medians stand for each benchmark.
+    medians = [r for r in runs if r.get("aggregate_name") == "median"]
+    if medians:
+        runs = [dict(r, name=r["run_name"]) for r in medians]
+    ns = {r["name"]: r["ns_per_point"] for r in runs if "ns_per_point" in r}
+    out = header(compiler) + eval_tables(ns) + model_functions(runs)
     if package_json:
         out += python_package(json.load(open(package_json)), ns)
     if orvandel_arrays_json:
         out += orvandel_arrays(json.load(open(orvandel_arrays_json)))
-    out += numpy_peer(numpy)
+    out += numpy_peer(json.load(open(numpy_json)))
     if quench_jsons:
         out += quench_peers([json.load(open(q)) for q in quench_jsons])
     print("\n".join(out))

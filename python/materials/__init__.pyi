@@ -1,6 +1,8 @@
 # The package's interface for editors and type checkers: the host
 # functions are made from the catalogue when the package is imported, and
 # python/tests/test_typing.py holds these signatures to them.
+# fmt: off
+# (each signature wrapped by hand to one or two lines, as an editor shows it)
 from os import PathLike
 from pathlib import Path
 from typing import Any, Optional, Sequence, Union

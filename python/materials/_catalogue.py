@@ -72,9 +72,7 @@ def accepted_range(argument, at_most="<=", unit=""):
     if low:
         text = f"{_number(low['value'])}{unit} {at_most if low['inclusive'] else '<'} {text}"
     if high:
-        text += (
-            f" {at_most if high['inclusive'] else '<'} {_number(high['value'])}{unit}"
-        )
+        text += f" {at_most if high['inclusive'] else '<'} {_number(high['value'])}{unit}"
     return text
 
 
@@ -92,8 +90,7 @@ def _refusals(entry):
     lines = [f'"{message}": {" or ".join(c)}' for message, c in causes.items()]
     if entry["output_tests"]:
         lines.append(
-            '"Output is nan", "Output is inf": a NaN or infinite result '
-            "(stored in values)"
+            '"Output is nan", "Output is inf": a NaN or infinite result ' "(stored in values)"
         )
     return lines
 
@@ -116,8 +113,7 @@ def _docstring(entry):
         default = "" if a.get("required") else f", default {_number(a['default'])}"
         lines.append(f"{a['name']} : array_like, {_unit(a['unit'])}{default}")
         lines.append(
-            f"    {a['meaning'][0].upper()}{a['meaning'][1:]}. "
-            f"Accepted: {accepted_range(a)}."
+            f"    {a['meaning'][0].upper()}{a['meaning'][1:]}. " f"Accepted: {accepted_range(a)}."
         )
         meaningful = a.get("meaningful")
         if meaningful:
@@ -144,8 +140,7 @@ def _docstring(entry):
         lines.append("    The error's index, inputs and values tell where and what.")
     else:
         lines.append(
-            "    Nothing from the library: NaN and infinite results are returned "
-            "as they come."
+            "    Nothing from the library: NaN and infinite results are returned " "as they come."
         )
     if any("meaningful" in a for a in arguments):
         lines += [
@@ -168,9 +163,7 @@ class _Evaluation:
         self.name = entry["name"]
         self.names = [a["name"] for a in entry["arguments"]]
         self.library = None  # loaded at the first call
-        self.accepted: dict[
-            str, str
-        ] = {}  # range test's message: " (Name accepts T from ...)"
+        self.accepted: dict[str, str] = {}  # range test's message: " (Name accepts T from ...)"
         self.meaningful = []  # (argument's index, from, to)
         meaningful_spans = []
         for k, a in enumerate(entry["arguments"]):
@@ -200,9 +193,7 @@ class _Evaluation:
         if self.meaningful:
             outside = self._outside_meaningful(args)
             if outside is not False:
-                self._warn(
-                    np.count_nonzero(np.broadcast_to(outside, np.shape(result))), result
-                )
+                self._warn(np.count_nonzero(np.broadcast_to(outside, np.shape(result))), result)
         return result
 
     def _load(self):

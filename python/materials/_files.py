@@ -47,9 +47,7 @@ def package_file(name, checkout):
 def project_version(cmake_lists):
     """The version that project() declares in CMakeLists.txt: the one
     version of the libraries and of this package."""
-    match = re.search(
-        r"project\(\s*\w+\s+VERSION\s+([0-9.]+)", Path(cmake_lists).read_text()
-    )
+    match = re.search(r"project\(\s*\w+\s+VERSION\s+([0-9.]+)", Path(cmake_lists).read_text())
     if match is None:
         raise RuntimeError(f"{cmake_lists} declares no project version")
     return match.group(1)

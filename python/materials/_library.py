@@ -95,9 +95,7 @@ def _plain_numbers(columns):
     """Whether every column is one real number (a bool is none): the path of
     a call on plain numbers, which costs a few microseconds in all."""
     for c in columns:
-        if c.__class__ is not float and (
-            isinstance(c, bool) or not isinstance(c, _REAL_SCALARS)
-        ):
+        if c.__class__ is not float and (isinstance(c, bool) or not isinstance(c, _REAL_SCALARS)):
             return False
     return True
 
@@ -218,9 +216,7 @@ class Library:
         try:
             shape = np.broadcast_shapes(*(a.shape for a in arrays))
         except ValueError:
-            shapes = ", ".join(
-                f"{n} {a.shape}" for n, a in zip(names, arrays) if a.ndim
-            )
+            shapes = ", ".join(f"{n} {a.shape}" for n, a in zip(names, arrays) if a.ndim)
             raise ValueError(
                 f"{function_name}: the arguments do not broadcast to one shape: {shapes}"
             ) from None
@@ -238,27 +234,13 @@ class Library:
                 for k, (address, stride) in enumerate(strides):
                     pointers[k] = address + stride * start
                 first_output = output + DOUBLE_BYTES * start
-                if (
-                    self._eval(name, len(columns), pointers, None, points, first_output)
-                    == 1
-                ):
+                if self._eval(name, len(columns), pointers, None, points, first_output) == 1:
                     continue
                 self._refuse_call(name, len(columns))
-                failing, message = self._locate(
-                    name, pointers, points, flat[start:], strides
-                )
+                failing, message = self._locate(name, pointers, points, flat[start:], strides)
                 flat[start + failing + 1 :] = np.nan
-                index = np.unravel_index(start + failing, shape)
-                raise EvalError(
-                    message,
-                    tuple(int(i) for i in index),
-                    {
-                        n: float(np.broadcast_to(a, shape)[index])
-                        for n, a in zip(names, arrays)
-                    },
-                    result,
-                    self.path.name,
-                )
+                inputs = dict(zip(names, arrays))
+                raise self._refusal(message, start + failing, shape, inputs, result)
             if size == 0:
                 self._refuse_call(name, len(columns))
         finally:
@@ -267,6 +249,13 @@ class Library:
         if out is not None:
             return out
         return float(result) if all(a.ndim == 0 for a in arrays) else result
+
+    def _refusal(self, message, failing, shape, arguments, result):
+        """The EvalError of a point the library refused: its index in the
+        broadcast shape, every argument's value there, the outputs."""
+        index = np.unravel_index(failing, shape)
+        inputs = {n: float(np.broadcast_to(a, shape)[index]) for n, a in arguments.items()}
+        return EvalError(message, tuple(int(i) for i in index), inputs, result, self.path.name)
 
     def _evaluate_scalars(self, name, args, names):
         values, pointers, output = self._scalars.buffers(len(args))
@@ -318,9 +307,7 @@ class Library:
             scratch = np.empty(points)
             while bad - good > 1:
                 middle = (good + bad) // 2
-                if self._eval(
-                    name, len(strides), pointers, None, middle, scratch.ctypes.data
-                ):
+                if self._eval(name, len(strides), pointers, None, middle, scratch.ctypes.data):
                     good = middle
                 else:
                     bad = middle
@@ -336,10 +323,7 @@ class Library:
             *(pointers[k] + stride * point for k, (_, stride) in enumerate(strides))
         )
         scratch = (ctypes.c_double * 1)()
-        return (
-            self._eval(name, len(strides), at_point, None, 1, ctypes.addressof(scratch))
-            == 1
-        )
+        return self._eval(name, len(strides), at_point, None, 1, ctypes.addressof(scratch)) == 1
 
 
 def _output(out, shape):
@@ -349,9 +333,7 @@ def _output(out, shape):
     if not isinstance(out, np.ndarray) or out.dtype != np.float64:
         raise TypeError("out must be a float64 numpy array")
     if out.shape != shape:
-        raise ValueError(
-            f"out has shape {out.shape}, the arguments broadcast to {shape}"
-        )
+        raise ValueError(f"out has shape {out.shape}, the arguments broadcast to {shape}")
     if not out.flags.writeable:
         raise ValueError("out is read-only")
     return out

@@ -98,6 +98,21 @@ def _contiguous_point(array, point_shape):
     return array if array.flags.aligned else np.ascontiguousarray(array)
 
 
+def _point_shapes(arrays, kinds, names):
+    """The cell count (from the per-cell arrays), each argument's shape at
+    one point, and the broadcast shape of the points; ValueError naming an
+    argument whose trailing axes do not fit its kind."""
+    cells = next((a.shape[-1] if a.ndim else 0 for a, k in zip(arrays, kinds) if k == "S"), 0)
+    cores = [_POINT_SHAPES[kind](cells) for kind in kinds]
+    for array, core, a in zip(arrays, cores, names):
+        if array.shape[array.ndim - len(core) :] != core or array.ndim < len(core):
+            raise ValueError(
+                f"{a} must have shape (..., {', '.join(map(str, core))}), not {array.shape}"
+            )
+    shape = np.broadcast_shapes(*(a.shape[: a.ndim - len(c)] for a, c in zip(arrays, cores)))
+    return cells, cores, shape
+
+
 def _model_function(index, row):
     name = row.name.decode()
     names = row.arguments.decode().split()
@@ -115,31 +130,13 @@ def _model_function(index, row):
         nonlocal address
         values = signature.bind(*args, **kwargs).args
         arrays = [real_array(v, a) for v, a in zip(values, names)]
-        cells = next(
-            (
-                a.shape[-1] if a.ndim else 0
-                for a, kind in zip(arrays, argument_kinds)
-                if kind == "S"
-            ),
-            0,
-        )
-        cores = [_POINT_SHAPES[kind](cells) for kind in argument_kinds]
-        for array, core, a in zip(arrays, cores, names):
-            if array.shape[array.ndim - len(core) :] != core or array.ndim < len(core):
-                raise ValueError(
-                    f"{a} must have shape (..., {', '.join(map(str, core))}), "
-                    f"not {array.shape}"
-                )
-        shape = np.broadcast_shapes(
-            *(a.shape[: a.ndim - len(c)] for a, c in zip(arrays, cores))
-        )
+        cells, cores, shape = _point_shapes(arrays, argument_kinds, names)
         result = np.empty(shape + result_shape)
         if result.size:
             # Each argument as a view of the broadcast shape: a broadcast
             # axis has stride 0 and is read in place.
             operands = [
-                np.broadcast_to(_contiguous_point(a, c), shape + c)
-                for a, c in zip(arrays, cores)
+                np.broadcast_to(_contiguous_point(a, c), shape + c) for a, c in zip(arrays, cores)
             ]
             data = (ctypes.c_void_p * len(kinds))()
             strides = np.zeros((len(shape), len(kinds)), dtype=np.int64)
@@ -149,32 +146,19 @@ def _model_function(index, row):
             if address is None:
                 address = loaded("Orvandel").address(name)
             extent = np.array(shape, dtype=np.int64)
-            if not _walk(
-                index,
-                address,
-                cells,
-                len(shape),
-                extent.ctypes.data,
-                data,
-                strides.ctypes.data,
-                result.ctypes.data,
-            ):
+            axes = (cells, len(shape), extent.ctypes.data)
+            if not _walk(index, address, *axes, data, strides.ctypes.data, result.ctypes.data):
                 raise RuntimeError(f"the loops refused {name} over {len(shape)} axes")
         return float(result) if result.ndim == 0 else result
 
     function.__name__ = function.__qualname__ = name
     function.__signature__ = signature  # type: ignore[attr-defined]
+    cell_axis = ", per-cell arrays with the cells on their last axis (before the vector axis"
     function.__doc__ = (
         f"Returns a {result_name}. {row.summary.decode()}\n\nThe function of Orvandel's C "
         "header orvandel.h, point by point over the leading axes of the arguments broadcast "
         "against each other: vectors (..., 3)"
-        + (
-            ", per-cell arrays with the cells on their last axis (before the vector axis of "
-            "hrev_prev and h_ref)"
-            if per_cell
-            else ""
-        )
-        + "."
+        + (f"{cell_axis} of hrev_prev and h_ref)." if per_cell else ".")
     )
     function.__module__ = "materials.orvandel"
     return name, function
@@ -183,9 +167,7 @@ def _model_function(index, row):
 _walk, _rows = _load_loops()
 # {name: function} of the fourteen model functions, in the table's order.
 model_functions = dict(_model_function(index, row) for index, row in enumerate(_rows))
-bhyst, dbhyst_dh, hrev_k = (
-    model_functions[n] for n in ("bhyst", "dbhyst_dh", "hrev_k")
-)
+bhyst, dbhyst_dh, hrev_k = (model_functions[n] for n in ("bhyst", "dbhyst_dh", "hrev_k"))
 
 
 class VectorHysteresis:
@@ -222,9 +204,7 @@ class VectorHysteresis:
         }
         count = self.cells["weight"].shape[-1]
         if any(v.shape != (count,) for v in self.cells.values()):
-            raise ValueError(
-                "weight, chi, hc_max, tau_c and tau need one value per cell"
-            )
+            raise ValueError("weight, chi, hc_max, tau_c and tau need one value per cell")
         self.dt, self.cell_fraction = float(dt), float(cell_fraction)
         self.shape = tuple(int(n) for n in np.atleast_1d(shape))
         self.hrev = np.zeros(self.shape + (count, 3))  # each cell's reversible field

@@ -3,6 +3,8 @@
 # python/tests/test_typing.py holds these signatures to them. Vectors are
 # (..., 3), Jacobians (..., 3, 3), per-cell arrays have the cells on their
 # last axis (before the vector axis).
+# fmt: off
+# (each signature wrapped by hand to one or two lines, as an editor shows it)
 from types import MappingProxyType
 from typing import Any, Union
 

@@ -70,9 +70,7 @@ WORKED_EXAMPLES = [
 
 
 def test_worked_examples():
-    assert sorted({name for name, *_ in WORKED_EXAMPLES}) == sorted(
-        _orvandel.model_functions
-    )
+    assert sorted({name for name, *_ in WORKED_EXAMPLES}) == sorted(_orvandel.model_functions)
     for name, args, expected in WORKED_EXAMPLES:
         got = getattr(orvandel, name)(*args)
         assert np.shape(got) == np.shape(expected), name
@@ -91,8 +89,7 @@ class Sym3(ctypes.Structure):
 
 class Ten3(ctypes.Structure):
     _fields_ = [
-        (n, ctypes.c_double)
-        for n in ("xx", "xy", "xz", "yx", "yy", "yz", "zx", "zy", "zz")
+        (n, ctypes.c_double) for n in ("xx", "xy", "xz", "yx", "yy", "yz", "zx", "zy", "zz")
     ]
 
 
@@ -123,18 +120,13 @@ def one_point_at_a_time(name, args):
     arrays = [np.asarray(a, dtype=np.float64) for a in args]
     cells = next((a.shape[-1] for a, k in zip(arrays, kinds) if k == "S"), 0)
     core = {"s": 0, "v": 1, "S": 1, "V": 2}
-    shape = np.broadcast_shapes(
-        *(a.shape[: a.ndim - core[k]] for a, k in zip(arrays, kinds))
-    )
+    shape = np.broadcast_shapes(*(a.shape[: a.ndim - core[k]] for a, k in zip(arrays, kinds)))
     arrays = [
-        np.broadcast_to(a, shape + a.shape[a.ndim - core[k] :])
-        for a, k in zip(arrays, kinds)
+        np.broadcast_to(a, shape + a.shape[a.ndim - core[k] :]) for a, k in zip(arrays, kinds)
     ]
     values = []
     for index in np.ndindex(shape):
-        points = [
-            np.ascontiguousarray(a[index]) for a in arrays
-        ]  # alive during the call
+        points = [np.ascontiguousarray(a[index]) for a in arrays]  # alive during the call
         operands = [cells] * ("n" in row.kinds.decode()) + [
             float(p) if k == "s" else Vec3(*p) if k == "v" else p.ctypes.data
             for p, k in zip(points, kinds)
@@ -142,11 +134,7 @@ def one_point_at_a_time(name, args):
         values.append(entries(function(*operands)))
     return np.reshape(
         values,
-        shape + (3, 3)
-        if row.result in b"yt"
-        else shape + (3,)
-        if row.result == b"v"
-        else shape,
+        shape + (3, 3) if row.result in b"yt" else shape + (3,) if row.result == b"v" else shape,
     )
 
 
@@ -194,14 +182,10 @@ BATCHES = {**ARGUMENTS, **{d: ARGUMENTS[f] for d, f in DERIVATIVES.items()}}
 
 
 def test_same_bits_as_one_c_call_per_point():
-    held = np.all(
-        orvandel.Urec(500, h, history[:, 1], history[:, 2]) == history[:, 1], axis=-1
-    )
+    held = np.all(orvandel.Urec(500, h, history[:, 1], history[:, 2]) == history[:, 1], axis=-1)
     assert 0 < held.sum() < POINTS  # the play holds at some points and moves at others
     for name, args in BATCHES.items():
-        assert bits(getattr(orvandel, name)(*args)) == bits(
-            one_point_at_a_time(name, args)
-        ), name
+        assert bits(getattr(orvandel, name)(*args)) == bits(one_point_at_a_time(name, args)), name
     with pytest.raises(ValueError, match=r"\(\.\.\., 3\)"):
         orvandel.e_joule(1, 1, 2, 1, [1, 0])
 
@@ -209,9 +193,7 @@ def test_same_bits_as_one_c_call_per_point():
 def test_vector_hysteresis_advances_every_cell_as_hrev_k_does():
     """evaluate gives bhyst and dbhyst_dh of the accepted history, and
     accept makes each cell's history its hrev_k, point by point."""
-    model = materials.VectorHysteresis(
-        **CELLS, dt=0.05, cell_fraction=0.5, shape=POINTS
-    )
+    model = materials.VectorHysteresis(**CELLS, dt=0.05, cell_fraction=0.5, shape=POINTS)
     hrev = np.zeros((POINTS, 3, 3))
     for field in (h, -0.5 * h, h[::-1]):
         cells = (
@@ -272,7 +254,5 @@ def test_vector_hysteresis_closes_its_loop_and_dissipates():
     h, B = np.array(h), np.array(B)
     second, third = slice(steps, 2 * steps), slice(2 * steps, 3 * steps)
     assert np.abs(B[third] - B[second]).max() < 1e-9 * np.abs(B).max()
-    work = np.sum(
-        0.5 * (h[third] + np.roll(h[third], 1)) * (B[third] - np.roll(B[third], 1))
-    )
+    work = np.sum(0.5 * (h[third] + np.roll(h[third], 1)) * (B[third] - np.roll(B[third], 1)))
     assert work > 0

@@ -9,7 +9,7 @@ need_build_packages
 need_packages clang-tidy cppcheck clang-format black flake8
 echo "-- clang-format, black, flake8"
 git ls-files -z '*.c' '*.h' '*.cpp' '*.hpp' | xargs -0 clang-format --dry-run --Werror
-git ls-files -z '*.py' | xargs -0 black --check --quiet
+git ls-files -z '*.py' '*.pyi' | xargs -0 black --check --quiet
 git ls-files -z '*.py' | xargs -0 flake8
 echo "-- mypy" && need_packages mypy python3-numpy && mypy  # files and settings: pyproject.toml
 build=${STATIC_ANALYSIS_BUILD:-build/static-analysis}
