@@ -288,23 +288,27 @@ TEST(ToolCsv, InputThatIsNotNumbersStopsWithItsLine) {
   EXPECT_EQ(empty.out, "T,rho\n");
 }
 
-TEST(ToolMessages, CommandLinesAndWhatTheyPrint) {
+// A command line and what the program must answer to it.
+struct MessageCase {
+  std::vector<std::string> arguments;
+  std::string input;
+  int status;
+  std::string out_start;  // what standard output starts with
+  std::string err;        // all of standard error
+  bool input_terminal = false;
+};
+
 #if defined(_WIN32)
-  const std::string end_key = "Ctrl-Z, Enter";
+const std::string end_key = "Ctrl-Z, Enter";
 #else
-  const std::string end_key = "Ctrl-D";
+const std::string end_key = "Ctrl-D";
 #endif
-  const std::string usage = " (materials eval --help lists the options)\n";
-  const std::string nul_line = std::string("ab\0c", 4) + std::string(100, 'x');
-  struct Case {
-    std::vector<std::string> arguments;
-    std::string input;
-    int status;
-    std::string out_start;  // what standard output starts with
-    std::string err;        // all of standard error
-    bool input_terminal = false;
-  };
-  const std::vector<Case> cases = {
+const std::string usage = " (materials eval --help lists the options)\n";
+const std::string nul_line = std::string("ab\0c", 4) + std::string(100, 'x');
+
+// Input quoted in messages, and standard input.
+std::vector<MessageCase> quoting_cases() {
+  return {
       // What is quoted from input is escaped and capped.
       {{"eval", "Wembrel"},
        "T\n\x1b[2J\x1b]0;x\x07\n",
@@ -347,6 +351,12 @@ TEST(ToolMessages, CommandLinesAndWhatTheyPrint) {
        2,
        "",
        "materials: - (standard input) is the only point when it is given\n"},
+  };
+}
+
+// Numbers as points: negative ones, and read exactly.
+std::vector<MessageCase> number_cases() {
+  return {
       // Negative numbers are points, also after "--".
       {{"eval", "Wembrel", "-inf", "--csv"},
        "",
@@ -377,6 +387,12 @@ TEST(ToolMessages, CommandLinesAndWhatTheyPrint) {
        "T,RRR,dividend,divisor,k\n",
        "materials: Daskelt failed at point 0 (T=77, RRR=0.10000000000000002, dividend=1, "
        "divisor=1): outside where its fit is meaningful (RRR from 50 to 500)\n"},
+  };
+}
+
+// The command line parser's texts.
+std::vector<MessageCase> parser_cases() {
+  return {
       // The parser's texts.
       {{"bogus"},
        "",
@@ -428,6 +444,12 @@ TEST(ToolMessages, CommandLinesAndWhatTheyPrint) {
        "",
        "materials: cannot write " + (scratch("missing") / "w.csv").string() +
            ": No such file or directory\n"},
+  };
+}
+
+// Points outside where a fit is meaningful.
+std::vector<MessageCase> meaningful_cases() {
+  return {
       // Outside the meaningful range: a warning, or with --strict a failure.
       {{"eval", "Wembrel", "77", "1400", "1000"},
        "",
@@ -442,14 +464,19 @@ TEST(ToolMessages, CommandLinesAndWhatTheyPrint) {
        "materials: Wembrel failed at point 1 (T=1400): outside where its fit is meaningful (T from "
        "40 K to 500 K)\n"},
   };
-  for (const Case& c : cases) {
-    std::string command;
-    for (const std::string& a : c.arguments) command += a + " ";
-    SCOPED_TRACE(command);
-    const ToolRun r = tool(c.arguments, c.input, false, c.input_terminal);
-    EXPECT_EQ(r.status, c.status);
-    EXPECT_EQ(r.out.substr(0, c.out_start.size()), c.out_start) << r.out;
-    EXPECT_EQ(r.err, c.err);
+}
+
+TEST(ToolMessages, CommandLinesAndWhatTheyPrint) {
+  for (const auto& group : {quoting_cases(), number_cases(), parser_cases(), meaningful_cases()}) {
+    for (const MessageCase& c : group) {
+      std::string command;
+      for (const std::string& a : c.arguments) command += a + " ";
+      SCOPED_TRACE(command);
+      const ToolRun r = tool(c.arguments, c.input, false, c.input_terminal);
+      EXPECT_EQ(r.status, c.status);
+      EXPECT_EQ(r.out.substr(0, c.out_start.size()), c.out_start) << r.out;
+      EXPECT_EQ(r.err, c.err);
+    }
   }
 }
 

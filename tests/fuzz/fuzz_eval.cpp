@@ -86,6 +86,63 @@ std::string function_name(fuzzing::FuzzedInput& in, const char* host_name) {
   return name;
 }
 
+// What a block left: eval's status and message, and its outputs.
+struct BlockOutcome {
+  int32_t status;
+  std::string message;
+  const std::vector<double>& outputs;
+};
+
+// Point i of a block against the same point evaluated alone: the same value
+// where it is stored, nothing where it is refused, and the block stopped at
+// its first failing point with that point's message. True where it did.
+bool check_point(const Target& target, const std::string& name,
+                 const std::vector<std::vector<double>>& columns, size_t i,
+                 const BlockOutcome& block) {
+  const HostFunction& function = *target.function;
+  const LoadedLibrary& library = *target.library;
+  const long at = long(i);
+  std::vector<double> args;
+  for (const auto& column : columns) args.push_back(column[i]);
+  std::vector<const double*> alone_inputs;
+  for (const double& a : args) alone_inputs.push_back(&a);
+  double alone = fuzzing::from_bits(untouched_bits);
+  const int32_t count = function.argument_count();
+  const int32_t alone_status = library.eval(name.c_str(), count, alone_inputs.data(), 1, &alone);
+  const std::string alone_message = message_of(library);
+
+  const char* const point_failure = point_test_message(function, args.data());
+  const bool stored = point_failure == nullptr;
+  const char* expected_failure = point_failure;
+  if (stored && function.output_tests) {
+    if (alone != alone) {
+      expected_failure = testing_support::output_is_nan;
+    } else if (alone == HUGE_VAL || alone == -HUGE_VAL) {
+      expected_failure = testing_support::output_is_inf;
+    }
+  }
+  const std::vector<double>& outputs = block.outputs;
+  if (stored ? to_bits(outputs[i]) != to_bits(alone) : to_bits(outputs[i]) != untouched_bits) {
+    violated(function,
+             stored ? "value differs from the point alone" : "a refused point was written", at);
+  }
+  if (expected_failure == nullptr) {
+    if (alone_status != 1) violated(function, "a good point failed alone", at);
+    return false;
+  }
+  if (alone_status != 0 || alone_message != expected_failure) {
+    violated(function, "a bad point alone: wrong status or message", at);
+  }
+  if (block.status != 0 || block.message != expected_failure) {
+    violated(function, "the block: wrong status or message at its failing point", at);
+  }
+  for (size_t k = i + 1; k < outputs.size(); ++k) {
+    if (to_bits(outputs[k]) != untouched_bits)
+      violated(function, "written after the failure", long(k));
+  }
+  return true;
+}
+
 void check_call(const Target& target, fuzzing::FuzzedInput& in) {
   const HostFunction& function = *target.function;
   const LoadedLibrary& library = *target.library;
@@ -118,50 +175,12 @@ void check_call(const Target& target, fuzzing::FuzzedInput& in) {
 
   const int32_t status =
       library.eval(name.c_str(), count, inputs.data(), block_size, outputs.data());
-  const std::string after = message_of(library);
-
+  const BlockOutcome block{status, message_of(library), outputs};
   for (size_t i = 0; i < points; ++i) {
-    const long at = long(i);
-    std::vector<double> args;
-    for (const auto& column : columns) args.push_back(column[i]);
-    std::vector<const double*> alone_inputs;
-    for (const double& a : args) alone_inputs.push_back(&a);
-    double alone = fuzzing::from_bits(untouched_bits);
-    const int32_t alone_status = library.eval(name.c_str(), count, alone_inputs.data(), 1, &alone);
-    const std::string alone_message = message_of(library);
-
-    const char* const point_failure = point_test_message(function, args.data());
-    const bool stored = point_failure == nullptr;
-    const char* expected_failure = point_failure;
-    if (stored && function.output_tests) {
-      if (alone != alone) {
-        expected_failure = testing_support::output_is_nan;
-      } else if (alone == HUGE_VAL || alone == -HUGE_VAL) {
-        expected_failure = testing_support::output_is_inf;
-      }
-    }
-    if (stored ? to_bits(outputs[i]) != to_bits(alone) : to_bits(outputs[i]) != untouched_bits) {
-      violated(function,
-               stored ? "value differs from the point alone" : "a refused point was written", at);
-    }
-    if (expected_failure == nullptr) {
-      if (alone_status != 1) violated(function, "a good point failed alone", at);
-      continue;
-    }
-    if (alone_status != 0 || alone_message != expected_failure) {
-      violated(function, "a bad point alone: wrong status or message", at);
-    }
-    if (status != 0 || after != expected_failure) {
-      violated(function, "the block: wrong status or message at its failing point", at);
-    }
-    for (size_t k = i + 1; k < points; ++k) {
-      if (to_bits(outputs[k]) != untouched_bits)
-        violated(function, "written after the failure", long(k));
-    }
-    return;
+    if (check_point(target, name, columns, i, block)) return;
   }
   if (status != 1) violated(function, "a block of good points failed", -1);
-  if (after != before) violated(function, "a success changed the last message", -1);
+  if (block.message != before) violated(function, "a success changed the last message", -1);
 }
 
 }  // namespace
