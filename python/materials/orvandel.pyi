@@ -23,61 +23,29 @@ def G(j: ArrayLike, jplay_prev: ArrayLike, j_width: ArrayLike) -> _FloatOrArray:
 
 dG_dj = G
 
-def j_rev(
-    j: ArrayLike,
-    jrev_prev: ArrayLike,
-    jplay_prev: ArrayLike,
-    j_width: ArrayLike,
-    tau: ArrayLike,
-    dt: ArrayLike,
-) -> _FloatOrArray: ...
+def j_rev(j: ArrayLike, jrev_prev: ArrayLike, jplay_prev: ArrayLike, j_width: ArrayLike,
+          tau: ArrayLike, dt: ArrayLike) -> _FloatOrArray: ...
 
 djrev_dj = j_rev
 
-def Urec(
-    chi: ArrayLike, h: ArrayLike, hrev_prev: ArrayLike, h_ref: ArrayLike
-) -> _Array: ...
+def Urec(chi: ArrayLike, h: ArrayLike, hrev_prev: ArrayLike, h_ref: ArrayLike) -> _Array: ...
 
 dUrec_dh = Urec
 
-def hrev_k(
-    weight: ArrayLike,
-    chi: ArrayLike,
-    hc_max: ArrayLike,
-    tau_c: ArrayLike,
-    tau: ArrayLike,
-    dt: ArrayLike,
-    h: ArrayLike,
-    hrev_prev: ArrayLike,
-    h_ref: ArrayLike,
-) -> _Array: ...
+def hrev_k(weight: ArrayLike, chi: ArrayLike, hc_max: ArrayLike, tau_c: ArrayLike, tau: ArrayLike,
+           dt: ArrayLike, h: ArrayLike, hrev_prev: ArrayLike, h_ref: ArrayLike) -> _Array: ...
 
 dHrev_k_dH = hrev_k
 
-def h_coupling(
-    hc_a: ArrayLike, tau_c: ArrayLike, hc_b: ArrayLike, b_rate: ArrayLike
-) -> _Array: ...
-def bhyst(
-    hrev_prev: ArrayLike,
-    h_ref: ArrayLike,
-    weight: ArrayLike,
-    chi: ArrayLike,
-    dt: ArrayLike,
-    cell_fraction: ArrayLike,
-    h: ArrayLike,
-    hc_max: ArrayLike,
-    tau_c: ArrayLike,
-    tau: ArrayLike,
-) -> _Array: ...
+def h_coupling(hc_a: ArrayLike, tau_c: ArrayLike, hc_b: ArrayLike, b_rate: ArrayLike) -> _Array: ...
+def bhyst(hrev_prev: ArrayLike, h_ref: ArrayLike, weight: ArrayLike, chi: ArrayLike, dt: ArrayLike,
+          cell_fraction: ArrayLike, h: ArrayLike, hc_max: ArrayLike, tau_c: ArrayLike,
+          tau: ArrayLike) -> _Array: ...
 
 dbhyst_dh = bhyst
 
-def j_threshold(
-    rho: ArrayLike, jc: ArrayLike, n: ArrayLike, ec: ArrayLike
-) -> _FloatOrArray: ...
-def e_joule(
-    rho: ArrayLike, jc: ArrayLike, n: ArrayLike, ec: ArrayLike, j: ArrayLike
-) -> _Array: ...
+def j_threshold(rho: ArrayLike, jc: ArrayLike, n: ArrayLike, ec: ArrayLike) -> _FloatOrArray: ...
+def e_joule(rho: ArrayLike, jc: ArrayLike, n: ArrayLike, ec: ArrayLike, j: ArrayLike) -> _Array: ...
 
 de_joule_dj = e_joule
 
@@ -87,16 +55,8 @@ class VectorHysteresis:
     cell_fraction: float
     shape: tuple[int, ...]
     hrev: _Array
-    def __init__(
-        self,
-        weight: ArrayLike,
-        chi: ArrayLike,
-        hc_max: ArrayLike,
-        tau_c: ArrayLike,
-        tau: ArrayLike,
-        dt: float,
-        cell_fraction: float,
-        shape: Union[int, tuple[int, ...]] = (),
-    ) -> None: ...
+    def __init__(self, weight: ArrayLike, chi: ArrayLike, hc_max: ArrayLike, tau_c: ArrayLike,
+                 tau: ArrayLike, dt: float, cell_fraction: float, shape: Union[int, tuple[int,
+                 ...]] = ()) -> None: ...
     def evaluate(self, h: ArrayLike) -> tuple[_Array, _Array]: ...
     def accept(self, h: ArrayLike) -> None: ...
