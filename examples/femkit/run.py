@@ -61,16 +61,13 @@ class Run:
 
     def timed(self, function):
         """function (a materials function) with its time added to the eval
-        clock; a refusal it raises carries the function's name as `library`."""
+        clock."""
 
         @functools.wraps(function)
         def clocked(*args, **kwargs):
             start = time.perf_counter()
             try:
                 return function(*args, **kwargs)
-            except materials.EvalError as error:
-                error.library = function.__name__
-                raise
             finally:
                 self.eval_seconds += time.perf_counter() - start
 
@@ -89,17 +86,15 @@ class Run:
     def stopping_on_refusal(self, where):
         """Inside, a refusal that Newton could not step around (the state the
         equations call for lies outside a material law's range) ends the run:
-        one line from process 0, "stopped <where>:" with the library's
-        message and point, and status 1. Newton raises it on every process at
+        one line from process 0, "stopped <where>:" with the library, its
+        message and the point, and status 1. Newton raises it on every process at
         once: materials.EvalError where the library refused, RefusedElsewhere
         on the others."""
         try:
             yield
         except (materials.EvalError, RefusedElsewhere) as error:
             refusals = self.comm.allgather(
-                f"{getattr(error, 'library', 'a library')}: {error}"
-                if isinstance(error, materials.EvalError)
-                else None
+                str(error) if isinstance(error, materials.EvalError) else None
             )
             self.say(f"stopped {where}: {next(filter(None, refusals))}")
             sys.exit(1)
