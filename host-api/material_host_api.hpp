@@ -228,6 +228,31 @@ class EvalError : public std::runtime_error {
   std::shared_ptr<const Details> details_;
 };
 
+namespace detail {
+
+// The columns' addresses handed to eval, one per argument: in place for as
+// many as a library takes (Quenrow's eight), so that a call allocates
+// nothing; on the heap beyond.
+class ColumnPointers {
+ public:
+  explicit ColumnPointers(std::size_t count) : count_(count) {
+    if (count > in_place) on_heap_.resize(count);
+  }
+  std::size_t size() const { return count_; }
+  const double** data() { return count_ > in_place ? on_heap_.data() : in_place_; }
+  const double* operator[](std::size_t k) const {
+    return count_ > in_place ? on_heap_[k] : in_place_[k];
+  }
+
+ private:
+  static constexpr std::size_t in_place = 8;
+  std::size_t count_;
+  const double* in_place_[in_place] = {};
+  std::vector<const double*> on_heap_;
+};
+
+}  // namespace detail
+
 // A library loaded and initialised, with eval that throws.
 class Library {
  public:
@@ -245,46 +270,52 @@ class Library {
   // and EvalError says where and why.
   void eval(const std::string& function, std::initializer_list<Values> inputs,
             Output outputs) const {
-    eval_columns(function, inputs.begin(), inputs.size(), outputs);
+    eval_values(function, inputs.begin(), inputs.size(), outputs);
   }
   // The same with an argument count known only at run time.
   void eval(const std::string& function, const std::vector<Values>& inputs, Output outputs) const {
-    eval_columns(function, inputs.data(), inputs.size(), outputs);
+    eval_values(function, inputs.data(), inputs.size(), outputs);
   }
   // The value at a single point, one value per argument.
   double eval(const std::string& function, std::initializer_list<double> point) const {
-    std::vector<Values> columns;
-    columns.reserve(point.size());
-    for (const double& value : point) columns.emplace_back(&value, 1);
+    detail::ColumnPointers columns(point.size());
+    for (std::size_t k = 0; k < point.size(); ++k) columns.data()[k] = point.begin() + k;
     double output = 0;
-    eval_columns(function, columns.data(), columns.size(), Output(&output, 1));
+    eval_columns(function, columns, Output(&output, 1));
     return output;
   }
 
   const LoadedLibrary& loaded() const { return loaded_; }
 
  private:
-  void eval_columns(const std::string& function, const Values* inputs, std::size_t count,
-                    Output outputs) const {
-    const std::size_t points = outputs.size();
+  void eval_values(const std::string& function, const Values* inputs, std::size_t count,
+                   Output outputs) const {
+    detail::ColumnPointers columns(count);
     for (std::size_t k = 0; k < count; ++k) {
-      if (inputs[k].size() != points)
+      if (inputs[k].size() != outputs.size())
         throw std::invalid_argument(function + ": argument " + std::to_string(k) + " holds " +
                                     std::to_string(inputs[k].size()) + " values for " +
-                                    std::to_string(points) + " outputs");
+                                    std::to_string(outputs.size()) + " outputs");
+      columns.data()[k] = inputs[k].data();
     }
-    // eval's block size is a signed 32-bit integer: longer blocks go in
-    // pieces. An empty block is still one call, so a refused name or
-    // argument count is reported.
+    eval_columns(function, columns, outputs);
+  }
+
+  // eval's block size is a signed 32-bit integer: longer blocks go in
+  // pieces. An empty block is still one call, so that a refused name or
+  // argument count is reported.
+  void eval_columns(const std::string& function, const detail::ColumnPointers& columns,
+                    Output outputs) const {
     constexpr std::size_t largest_piece = INT32_MAX;
-    std::vector<const double*> columns(count);
+    const std::size_t points = outputs.size();
+    detail::ColumnPointers shifted(columns.size());
     std::size_t start = 0;
     do {
       const std::size_t size = points - start < largest_piece ? points - start : largest_piece;
-      if (!eval_piece(function, inputs, columns, start, size, outputs)) {
+      if (!eval_piece(function, columns, shifted, start, size, outputs)) {
         const char* message = loaded_.last_error();
         throw EvalError(loaded_.path(), function,
-                        first_failure(function, inputs, columns, start, size, outputs),
+                        first_failure(function, columns, shifted, start, size, outputs),
                         message != nullptr ? message : "");
       }
       start += size;
@@ -292,11 +323,11 @@ class Library {
   }
 
   // eval over points [start, start + size); whether it returned 1.
-  bool eval_piece(const std::string& function, const Values* inputs,
-                  std::vector<const double*>& columns, std::size_t start, std::size_t size,
+  bool eval_piece(const std::string& function, const detail::ColumnPointers& columns,
+                  detail::ColumnPointers& shifted, std::size_t start, std::size_t size,
                   Output outputs) const {
-    for (std::size_t k = 0; k < columns.size(); ++k) columns[k] = inputs[k].data() + start;
-    return loaded_.eval(function.c_str(), static_cast<int32_t>(columns.size()), columns.data(),
+    for (std::size_t k = 0; k < columns.size(); ++k) shifted.data()[k] = columns[k] + start;
+    return loaded_.eval(function.c_str(), static_cast<int32_t>(columns.size()), shifted.data(),
                         static_cast<int32_t>(size), outputs.data() + start) == 1;
   }
 
@@ -304,13 +335,13 @@ class Library {
   // [start, good) holds no bad point and [good, bad) holds one. Each half
   // evaluated is the part just after `good`, so no point past the failing one
   // is written, and the points before it are written with their own values.
-  std::size_t first_failure(const std::string& function, const Values* inputs,
-                            std::vector<const double*>& columns, std::size_t start,
-                            std::size_t size, Output outputs) const {
+  std::size_t first_failure(const std::string& function, const detail::ColumnPointers& columns,
+                            detail::ColumnPointers& shifted, std::size_t start, std::size_t size,
+                            Output outputs) const {
     std::size_t good = start, bad = start + size;
     while (bad - good > 1) {
       const std::size_t middle = good + (bad - good) / 2;
-      (eval_piece(function, inputs, columns, good, middle - good, outputs) ? good : bad) = middle;
+      (eval_piece(function, columns, shifted, good, middle - good, outputs) ? good : bad) = middle;
     }
     return good;
   }

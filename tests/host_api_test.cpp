@@ -41,9 +41,9 @@ void expect_same_bits(const std::vector<double>& got, const std::vector<double>&
 struct FailingBlock {
   const char* library;
   const char* function;
-  std::vector<std::vector<double>> columns;
   size_t index;
   const char* message;
+  std::vector<std::vector<double>> columns;
 };
 
 std::vector<double> temperatures(size_t points, std::vector<size_t> negative) {
@@ -54,31 +54,24 @@ std::vector<double> temperatures(size_t points, std::vector<size_t> negative) {
 }
 
 TEST(HostApi, AFailureCarriesItsPointAndKeepsTheOutputsBeforeIt) {
+  using Columns = std::vector<std::vector<double>>;
+  const auto five = [](double value) { return std::vector<double>(5, value); };
+  const char* above_1400 = testing_support::above(catalogue::Wembrel);
   const std::vector<FailingBlock> blocks = {
-      {"Wembrel", "Wembrel", {temperatures(5, {2})}, 2, "T is negative!"},
-      {"Wembrel", "Wembrel", {temperatures(1, {0})}, 0, "T is negative!"},
-      {"Wembrel", "Wembrel", {temperatures(2, {1})}, 1, "T is negative!"},
-      {"Wembrel", "Wembrel", {temperatures(1000, {0})}, 0, "T is negative!"},
-      {"Wembrel", "Wembrel", {temperatures(1000, {777, 778, 901})}, 777, "T is negative!"},
-      {"Wembrel", "Wembrel", {temperatures(1000, {999})}, 999, "T is negative!"},
-      {"Wembrel",
-       "Wembrel",
-       {{1, 2, 1401, -1}},
-       2,
-       "Temperature is above 1400 K - outside of the range!"},
-      // The infinity stays at its own point.
-      {"Daskelt",
-       "Daskelt",
-       {{77, 77, 77, 77, 77}, {100, 100, 100, 100, 100}, {1, 1, 1, 1, 1}, {1, 1, 1, 0, 1}},
-       3,
-       "Output is inf"},
+      {"Wembrel", "Wembrel", 2, "T is negative!", {temperatures(5, {2})}},
+      {"Wembrel", "Wembrel", 0, "T is negative!", {temperatures(1, {0})}},
+      {"Wembrel", "Wembrel", 1, "T is negative!", {temperatures(2, {1})}},
+      {"Wembrel", "Wembrel", 0, "T is negative!", {temperatures(1000, {0})}},
+      {"Wembrel", "Wembrel", 777, "T is negative!", {temperatures(1000, {777, 778, 901})}},
+      {"Wembrel", "Wembrel", 999, "T is negative!", {temperatures(1000, {999})}},
+      {"Wembrel", "Wembrel", 2, above_1400, {{1, 2, 1401, -1}}},
+      // T = 77 K, RRR = 100, scaled by 1/0 at point 3: the infinity stays there.
+      {"Daskelt", "Daskelt", 3, "Output is inf", {five(77), five(100), five(1), {1, 1, 1, 0, 1}}},
       // Refused before any point: nothing is written.
-      {"Wembrel", "wembrel", {temperatures(4, {})}, 0, "Unknown function"},
-      {"Mirrobane",
-       "Mirrobane",
-       {temperatures(4, {}), temperatures(4, {})},
-       0,
-       "One argument expected"},
+      {"Wembrel", "wembrel", 0, "Unknown function", {temperatures(4, {})}},
+      {"Mirrobane", "Mirrobane", 0, "One argument expected", Columns(2, temperatures(4, {}))},
+      // More columns than any library takes.
+      {"Quenrow", "Quenrow", 0, "Eight arguments expected", Columns(9, {0, 1})},
   };
   for (const FailingBlock& block : blocks) {
     SCOPED_TRACE(std::string(block.function) + " failing at " + std::to_string(block.index));
