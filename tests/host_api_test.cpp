@@ -6,9 +6,9 @@
 
 #include <array>
 #include <cstring>  // std::memcmp
-#include <limits>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "material_host_api.hpp"
@@ -19,10 +19,20 @@ namespace {
 using material_host::EvalError;
 using material_host::Library;
 using material_host::LoadError;
+using material_host::Output;
+using material_host::Values;
 using testing_support::eval_block;
 using testing_support::library_file;
 
-constexpr double inf = std::numeric_limits<double>::infinity();
+// Columns from any contiguous container, temporaries among them; outputs only
+// into one that outlives the call.
+static_assert(std::is_convertible_v<std::vector<double>&&, Values> &&
+              std::is_convertible_v<const std::array<double, 3>&, Values>);
+static_assert(std::is_convertible_v<std::vector<double>&, Output> &&
+              !std::is_convertible_v<std::vector<double>&&, Output> &&
+              !std::is_convertible_v<const std::vector<double>&, Output> &&
+              !std::is_convertible_v<std::vector<float>&, Values>);
+
 // What a point the library must not write still holds.
 constexpr double untouched = -12345.678;
 
@@ -37,7 +47,7 @@ void expect_same_bits(const std::vector<double>& got, const std::vector<double>&
 // exception names all four, the points before it hold what the entry point
 // gives them, the failing one what the contract leaves there, the rest stay
 // untouched. Blocks of one point up to a thousand, failing at either end or
-// inside, after a bad point that an output test or a point test catches.
+// inside, by a point test or an output test, or refused whole.
 struct FailingBlock {
   const char* library;
   const char* function;
@@ -77,7 +87,7 @@ TEST(HostApi, AFailureCarriesItsPointAndKeepsTheOutputsBeforeIt) {
     SCOPED_TRACE(std::string(block.function) + " failing at " + std::to_string(block.index));
     const std::string file = library_file(block.library);
     const Library library(file);
-    std::vector<material_host::Values> inputs(block.columns.begin(), block.columns.end());
+    std::vector<Values> inputs(block.columns.begin(), block.columns.end());
     std::vector<double> outputs(block.columns[0].size(), untouched);
     try {
       library.eval(block.function, inputs, outputs);
