@@ -121,12 +121,14 @@ for project in consumer host-api-consumer; do
 done
 
 echo "-- CMake consumers, unpacked zip (MinGW, run under wine)"
+# The cross toolchain finds packages only where it is told.
+declare -A package_of=([consumer]=Orvandel [host-api-consumer]=MaterialHostApi)
 for project in consumer host-api-consumer; do
   consumer=$scratch/cmake-$project-windows
+  package=${package_of[$project]}
   build_consumer "tests/$project" "$consumer" \
     -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64-x86_64.cmake" \
-    -DOrvandel_DIR="$windows_root/lib/cmake/Orvandel" \
-    -DMaterialHostApi_DIR="$windows_root/lib/cmake/MaterialHostApi"
+    -D"${package}_DIR=$windows_root/lib/cmake/$package"
   # Orvandel.dll stays in the zip's lib/, as a user's program would find it.
   WINEPATH="Z:${windows_root//\//\\}\\lib" ctest --test-dir "$consumer" --output-on-failure --no-tests=error
   WINEPREFIX=$consumer/wineprefix /usr/lib/wine/wineserver -w
