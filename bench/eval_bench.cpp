@@ -10,13 +10,13 @@
 
 #include "catalogue_facts.hpp"
 #include "inputs.hpp"
-#include "library_loader.hpp"
+#include "material_host_api.hpp"
 #include "orvandel.h"
 
 namespace {
 
 using catalogue::HostFunction;
-using material_loader::LoadedLibrary;
+using material_host::LoadedLibrary;
 
 // Loaded once, with its pool of inputs.
 struct Subject {

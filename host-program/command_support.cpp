@@ -22,8 +22,8 @@ constexpr size_t progress_threshold = 1000000;
 void check_accepted(const Loaded& loaded, size_t count) {
   const std::string refused = refusal(*loaded.library, loaded.function, count);
   if (!refused.empty())
-    throw Stop{exit_cannot_run, printable(loaded.library->path(), long_quote) + " refuses \"" +
-                                    printable(loaded.function) + "\" with " +
+    throw Stop{exit_cannot_run, printable(loaded.library->loaded().path(), long_quote) +
+                                    " refuses \"" + printable(loaded.function) + "\" with " +
                                     count_of(count, "argument") + ": " +
                                     printable(refused, long_quote)};
 }

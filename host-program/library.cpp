@@ -68,56 +68,41 @@ std::string function_from_file(const std::string& path) {
 }
 
 std::unique_ptr<Library> open_library(const std::string& path, std::string& error) {
-  auto library = std::make_unique<Library>(path);
-  if (!library->loaded()) {
-    error = library->load_error();
+  try {
+    return std::make_unique<Library>(path);
+  } catch (const material_host::LoadError& e) {
+    error = e.what();
     return nullptr;
   }
-  library->init();
-  return library;
-}
-
-std::string last_error(const Library& library) {
-  const char* message = library.last_error();
-  return message != nullptr ? message : "";
 }
 
 std::string refusal(const Library& library, const std::string& function, size_t count) {
   // Valid arrays all the same, though an empty block reads none.
   double unused = 0;
-  const std::vector<const double*> inputs(std::max<size_t>(count, 1), &unused);
-  if (library.eval(function.c_str(), static_cast<int32_t>(count),
-                   const_cast<const double**>(inputs.data()), 0, &unused) == 1)
+  try {
+    library.eval(function, std::vector<material_host::Values>(count, {&unused, 0}), {&unused, 0});
     return {};
-  const std::string message = last_error(library);
-  return message.empty() ? "refused without a message" : message;
+  } catch (const material_host::EvalError& e) {
+    return e.message().empty() ? "refused without a message" : e.message();
+  }
 }
 
 Outcome evaluate(const Library& library, const std::string& function,
                  const std::vector<std::vector<double>>& columns, std::vector<double>& outputs,
                  const Progress& progress) {
   const size_t total = columns.empty() ? 0 : columns[0].size();
-  const auto count = static_cast<int32_t>(columns.size());
   outputs.assign(total, 0.0);
-  std::vector<const double*> inputs(columns.size());
-  auto eval_at = [&](size_t start, size_t size) {
-    for (size_t k = 0; k < columns.size(); ++k) inputs[k] = columns[k].data() + start;
-    return library.eval(function.c_str(), count, inputs.data(), static_cast<int32_t>(size),
-                        outputs.data() + start);
-  };
+  std::vector<material_host::Values> inputs(columns.size(), {nullptr, 0});
   Outcome outcome;
   for (size_t start = 0; start < total; start += piece) {
     const size_t size = std::min(piece, total - start);
-    if (eval_at(start, size) == 0) {
+    for (size_t k = 0; k < columns.size(); ++k) inputs[k] = {columns[k].data() + start, size};
+    try {
+      library.eval(function, inputs, {outputs.data() + start, size});
+    } catch (const material_host::EvalError& e) {
       outcome.failed = true;
-      outcome.message = last_error(library);
-      // [start, start + good) succeeds, [start, start + bad) fails.
-      size_t good = 0, bad = size;
-      while (bad - good > 1) {
-        const size_t middle = good + (bad - good) / 2;
-        (eval_at(start, middle) == 1 ? good : bad) = middle;
-      }
-      outcome.failing_index = start + good;
+      outcome.message = e.message();
+      outcome.failing_index = start + e.index();
       return outcome;
     }
     if (progress) progress(start + size, total);

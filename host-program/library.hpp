@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "library_loader.hpp"
+#include "material_host_api.hpp"
 
 namespace host_program {
 
-// A library is opened through the loader every host-side program shares.
-using Library = material_loader::LoadedLibrary;
-using material_loader::library_file_name;
+// A library is opened through the host API every host-side program shares.
+using Library = material_host::Library;
+using material_host::library_file_name;
 
 // The folder holding the running program.
 std::string executable_dir();
@@ -38,12 +38,9 @@ std::string locate_library(const std::string& library, const std::string& lib_di
 std::string function_from_file(const std::string& path);
 
 // The library at `path`, loaded and its init called; null, with a one-line
-// reason in `error`, when the file does not load or lacks one of init,
-// getLastError and eval.
+// reason in `error`, when the file does not load, lacks one of init,
+// getLastError and eval, or its init refuses.
 std::unique_ptr<Library> open_library(const std::string& path, std::string& error);
-
-// getLastError as a string, "" for a null pointer.
-std::string last_error(const Library& library);
 
 // An empty block: the library's message when it refuses the name or the
 // argument count, "" when it accepts both.
@@ -59,10 +56,8 @@ struct Outcome {
 using Progress = std::function<void(size_t, size_t)>;
 
 // Evaluates one column per argument, all of the same length, into outputs
-// (resized to that length). Blocks are handed to eval in pieces, so any
-// length works and progress can be shown. On failure the failing point is
-// found from the contract alone: a prefix of the block succeeds exactly when
-// it ends before the first bad point.
+// (resized to that length). Blocks are handed to eval in pieces, so that
+// progress can be shown.
 Outcome evaluate(const Library& library, const std::string& function,
                  const std::vector<std::vector<double>>& columns, std::vector<double>& outputs,
                  const Progress& progress = nullptr);

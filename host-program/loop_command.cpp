@@ -57,7 +57,7 @@ int loop_command(const LoopOptions& options, const CommonOptions& common, const 
   const Loaded loaded = load("Orvandel", common, streams);
   LoopSamples s;
   LoopReport report;
-  const std::string problem = run_loops(*loaded.library, options.settings, s, report);
+  const std::string problem = run_loops(loaded.library->loaded(), options.settings, s, report);
   if (!problem.empty()) throw Stop{exit_cannot_run, problem};
 
   Destination destination(options.output, &streams.out);

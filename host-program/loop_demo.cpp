@@ -96,8 +96,8 @@ double mismatch(const std::vector<const std::vector<double>*>& signal, int cycle
 
 }  // namespace
 
-std::string run_loops(const Library& orvandel, const LoopSettings& settings, LoopSamples& samples,
-                      LoopReport& report) {
+std::string run_loops(const material_host::LoadedLibrary& orvandel, const LoopSettings& settings,
+                      LoopSamples& samples, LoopReport& report) {
   const auto play = orvandel.symbol<GFn>("G");
   const auto relaxed = orvandel.symbol<JRevFn>("j_rev");
   const auto h_rev = orvandel.symbol<HRevFn>("hrev_k");

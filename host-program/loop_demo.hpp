@@ -42,8 +42,8 @@ struct LoopReport {
 
 // Runs the demo on the model functions of a loaded Orvandel library. Returns
 // "" or the reason it cannot run (a model function not exported).
-std::string run_loops(const Library& orvandel, const LoopSettings& settings, LoopSamples& samples,
-                      LoopReport& report);
+std::string run_loops(const material_host::LoadedLibrary& orvandel, const LoopSettings& settings,
+                      LoopSamples& samples, LoopReport& report);
 
 }  // namespace host_program
 

@@ -88,7 +88,7 @@ int sweep_command(const SweepOptions& options, const CommonOptions& common,
                 << options.points << " points; " << entry.result << " from "
                 << format_number(*low, 6) << " to " << format_number(*high, 6) << " "
                 << entry.result_unit << "; library "
-                << printable(loaded.library->path(), long_quote) << "\n";
+                << printable(loaded.library->loaded().path(), long_quote) << "\n";
   }
   return 0;
 }

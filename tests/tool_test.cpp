@@ -695,7 +695,7 @@ TEST(ToolLoop, DissipatesEnergyAndClosesAfterTheFirstCycle) {
   settings.cycles = 4;
   host_program::LoopSamples samples;
   host_program::LoopReport report;
-  ASSERT_EQ(host_program::run_loops(*orvandel, settings, samples, report), "");
+  ASSERT_EQ(host_program::run_loops(orvandel->loaded(), settings, samples, report), "");
   ASSERT_EQ(samples.t.size(), size_t(settings.cycles * settings.steps_per_cycle + 1));
   for (const auto* energies :
        {&report.scalar_area, &report.alternating_energy, &report.rotating_energy}) {

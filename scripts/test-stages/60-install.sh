@@ -3,10 +3,12 @@
 # docs/building.md does (cpack from the checkout, which must stay clean) and checks what each
 # carries; runs each host program from its tree; then builds and runs the
 # programs in tests/consumer that link Orvandel, the hysteresis example of
-# docs/orvandel.md among them: with CMake against the installed prefix and
-# against the unpacked zip (MinGW, under wine), and from C with that page's
-# pkg-config line against the unpacked .tar.gz. The archives are unpacked elsewhere than
-# they were built, so they must work wherever they lie.
+# docs/orvandel.md among them, and in tests/host-api-consumer the program of
+# docs/cxx.md that loads libraries through the host API: with CMake against
+# the installed prefix and against the unpacked zip (MinGW, under wine), and
+# with the pages' pkg-config lines against the unpacked .tar.gz. The archives
+# are unpacked elsewhere than they were built, so they must work wherever
+# they lie.
 source "$(dirname "$0")/../lib.sh"
 cd "$repo"
 need_build_packages
@@ -14,6 +16,9 @@ need_packages pkgconf
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 docs="share/doc/MaterialLibraries/README.md share/doc/MaterialLibraries/LICENSE"
+host_api_cmake="lib/cmake/MaterialHostApi/MaterialHostApiConfig.cmake
+  lib/cmake/MaterialHostApi/MaterialHostApiConfigVersion.cmake
+  lib/cmake/MaterialHostApi/MaterialHostApiTargets.cmake"
 
 # check_archive ARCHIVE ENTRY... : every entry, below the archive's top
 # folder, must be in it.
@@ -73,7 +78,8 @@ done
 check_links "$prefix/share/doc/MaterialLibraries"
 linux_archive=$(make_package build/ci)
 linux_files="bin/materials include/orvandel.h lib/pkgconfig/orvandel.pc
-  lib/cmake/Orvandel/OrvandelConfig.cmake lib/cmake/Orvandel/OrvandelTargets.cmake $docs"
+  lib/cmake/Orvandel/OrvandelConfig.cmake lib/cmake/Orvandel/OrvandelTargets.cmake $docs
+  include/material_host_api.hpp lib/pkgconfig/material-host-api.pc $host_api_cmake"
 for l in $material_libraries; do linux_files+=" lib/$(library_file "$l")"; done
 # shellcheck disable=SC2086
 check_archive "$linux_archive" $linux_files
@@ -83,7 +89,8 @@ need_packages googletest g++-mingw-w64-x86-64-posix
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j "$jobs"
 windows_archive=$(make_package build/windows)
-windows_files="bin/materials.exe include/orvandel.h lib/libOrvandel.dll.a $docs"
+windows_files="bin/materials.exe include/orvandel.h lib/libOrvandel.dll.a $docs
+  include/material_host_api.hpp $host_api_cmake"
 for l in $material_libraries; do windows_files+=" lib/$(library_file "$l" windows)"; done
 # shellcheck disable=SC2086
 check_archive "$windows_archive" $windows_files
@@ -99,20 +106,33 @@ wine64 wineboot --init >/dev/null 2>&1
 wine64 "$windows_root/bin/materials.exe" eval Mirrobane 77 >/dev/null
 /usr/lib/wine/wineserver -w   # gone before its prefix is removed
 
-echo "-- CMake consumer, installed prefix"
-consumer=$scratch/cmake-consumer
-cmake -S tests/consumer -B "$consumer" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
-cmake --build "$consumer" -j "$jobs"
-ctest --test-dir "$consumer" --output-on-failure --no-tests=error
+# build_consumer SOURCE BUILD_DIR CMAKE_ARGS... : configures and builds a
+# consumer project, quietly but for its errors.
+build_consumer() {
+  cmake -S "$1" -B "$2" "${@:3}" >/dev/null
+  cmake --build "$2" -j "$jobs"
+}
 
-echo "-- CMake consumer, unpacked zip (MinGW, run under wine)"
-consumer=$scratch/cmake-consumer-windows
-cmake -S tests/consumer -B "$consumer" -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64-x86_64.cmake" \
-  -DOrvandel_DIR="$windows_root/lib/cmake/Orvandel" >/dev/null
-cmake --build "$consumer" -j "$jobs"
-# Orvandel.dll stays in the zip's lib/, as a user's program would find it.
-WINEPATH="Z:${windows_root//\//\\}\\lib" ctest --test-dir "$consumer" --output-on-failure --no-tests=error
-WINEPREFIX=$consumer/wineprefix /usr/lib/wine/wineserver -w
+echo "-- CMake consumers, installed prefix"
+for project in consumer host-api-consumer; do
+  consumer=$scratch/cmake-$project
+  build_consumer "tests/$project" "$consumer" -DCMAKE_PREFIX_PATH="$prefix"
+  ctest --test-dir "$consumer" --output-on-failure --no-tests=error
+done
+
+echo "-- CMake consumers, unpacked zip (MinGW, run under wine)"
+# The cross toolchain finds packages only where it is told.
+declare -A package_of=([consumer]=Orvandel [host-api-consumer]=MaterialHostApi)
+for project in consumer host-api-consumer; do
+  consumer=$scratch/cmake-$project-windows
+  package=${package_of[$project]}
+  build_consumer "tests/$project" "$consumer" \
+    -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64-x86_64.cmake" \
+    -D"${package}_DIR=$windows_root/lib/cmake/$package"
+  # Orvandel.dll stays in the zip's lib/, as a user's program would find it.
+  WINEPATH="Z:${windows_root//\//\\}\\lib" ctest --test-dir "$consumer" --output-on-failure --no-tests=error
+  WINEPREFIX=$consumer/wineprefix /usr/lib/wine/wineserver -w
+done
 
 echo "-- C consumers with pkg-config, unpacked archive"
 linux_root=$(unpack "$linux_archive" "$scratch/linux")
@@ -129,3 +149,13 @@ cc -std=c99 -Wall -Wextra -Wpedantic -Werror $(pkg-config --cflags orvandel) \
 cc "$scratch/cmake-consumer/readme_example.c" $(pkg-config --cflags --libs orvandel) -lm \
   -Wl,-rpath,$(pkg-config --variable=libdir orvandel) -o "$scratch/readme-example"
 "$scratch/readme-example" | grep "^period 2: "
+
+echo "-- C++ host API consumer with pkg-config, unpacked archive"
+# docs/cxx.md's program (as the CMake consumer cut it out) with that page's
+# line; it prints what the CMake-built one printed against the install.
+# shellcheck disable=SC2046
+c++ -std=c++17 -Wall -Wextra -Wpedantic -Werror "$scratch/cmake-host-api-consumer/cxx_example.cpp" \
+  $(pkg-config --cflags --libs material-host-api) -o "$scratch/cxx-example"
+diff <("$scratch/cxx-example" "$(pkg-config --variable=libdir material-host-api)") \
+  <("$scratch/cmake-host-api-consumer/cxx_example" "$prefix/lib")
+echo "cxx_example: the same lines from the archive as from the install"

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "catalogue_facts.hpp"
-#include "library_loader.hpp"
+#include "material_host_api.hpp"
 
 namespace testing_support {
 
@@ -43,11 +43,11 @@ inline std::string library_file(const std::string& name) {
 
 // The built library of host function `name`, or that function's library
 // from another file.
-class LoadedLibrary : public material_loader::LoadedLibrary {
+class LoadedLibrary : public material_host::LoadedLibrary {
  public:
   explicit LoadedLibrary(const std::string& name) : LoadedLibrary(name, library_file(name)) {}
   LoadedLibrary(std::string name, const std::string& file)
-      : material_loader::LoadedLibrary(file), name_(std::move(name)) {}
+      : material_host::LoadedLibrary(file), name_(std::move(name)) {}
   const std::string& name() const { return name_; }
 
  private:
