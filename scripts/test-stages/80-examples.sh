@@ -17,6 +17,17 @@ trap 'rm -rf "$out"' EXIT
 
 # figure FILE : the checked figure of a run's closing line.
 figure() { sed -n 's/.* \([-+.0-9e]*\) (limit .*/\1/p' "$1" | tail -n 1; }
+# same_figure NAME LOGS : a failure unless LOGS-1.log and LOGS-2.log close on
+# the same figure.
+same_figure() {
+  local one two
+  one=$(figure "$2-1.log") two=$(figure "$2-2.log")
+  if ! awk -v a="$one" -v b="$two" 'BEGIN { d = a - b; exit !(a != "" && b != "" && d * d <= 1e-16) }'
+  then
+    echo "FAILED: $1 gives $one on 1 process and $two on 2"
+    failed=$((failed + 1))
+  fi
+}
 
 passed=0 failed=0 start=$SECONDS
 for example in quench iron_ring ac_loss current_dump magnetostatics; do
@@ -32,12 +43,7 @@ for example in quench iron_ring ac_loss current_dump magnetostatics; do
       failed=$((failed + 1))
     fi
   done
-  one=$(figure "$out/$example-1.log") two=$(figure "$out/$example-2.log")
-  if ! awk -v a="$one" -v b="$two" 'BEGIN { d = a - b; exit !(a != "" && b != "" && d * d <= 1e-16) }'
-  then
-    echo "FAILED: $example gives $one on 1 process and $two on 2"
-    failed=$((failed + 1))
-  fi
+  same_figure "$example" "$out/$example"
 done
 # The deal.II example: its check, and the same closing figure on 1 and 2
 # processes (its solver's tolerance, as above).
@@ -55,12 +61,7 @@ for processes in 1 2; do
     failed=$((failed + 1))
   fi
 done
-one=$(figure "$out/dealii-1.log") two=$(figure "$out/dealii-2.log")
-if ! awk -v a="$one" -v b="$two" 'BEGIN { d = a - b; exit !(a != "" && b != "" && d * d <= 1e-16) }'
-then
-  echo "FAILED: the deal.II example gives $one on 1 process and $two on 2"
-  failed=$((failed + 1))
-fi
+same_figure "the deal.II example" "$out/dealii"
 # A failed check ends a run with its closing line and status 1: with 40
 # steps the current dump misses both its checks (backward Euler's error).
 if "$python" examples/current_dump.py --steps 40 --out "$out/failing" >"$out/failing.log" 2>&1 ||
