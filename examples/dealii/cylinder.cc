@@ -233,7 +233,7 @@ struct Cylinder {
 }  // namespace
 
 double cylinder(Run& run) {
-  Cylinder cylinder{run, run.full ? 64u : 12u, run.full ? 4u : 2u};
+  Cylinder cylinder{run, run.full ? 64u : 12u, run.full ? 3u : 2u};
   char line[256];
   std::snprintf(line, sizeof line,
                 "%s: cylinder of %llu curved cells, %llu unknowns, %u steps "

@@ -37,16 +37,14 @@ constexpr double mu0 = 4e-7 * numbers::PI;  // H/m, as the libraries take it
 // Cells are tagged with their region (material_id).
 enum Region : types::material_id { conductor = 1, iron = 2, air = 3 };
 
-// One example's run: --size small|full, the clocks, the checks and the
-// closing line, all said by process 0.
+// One example's run: --size small|full, the clocks and the closing line,
+// all said by process 0.
 class Run {
  public:
   Run(const char* name, int argc, char** argv);
   void say(const std::string& text) const;
-  // A check ahead of the closing one, on a line of its own.
-  void check(const std::string& what, double figure, double limit);
   // The closing line; returns the exit status: 1 when figure exceeds limit
-  // or an earlier check failed.
+  // (after --help, 0; after a wrong option, 1).
   int finish(const std::string& what, double figure, double limit) const;
   std::string processes() const;
 
@@ -59,7 +57,7 @@ class Run {
  private:
   const char* name_;
   std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
-  int failed_checks_ = 0;
+  bool usage_error_ = false;
 };
 
 // A region from the previous radius out to `outer` (m), meshed in `layers`
