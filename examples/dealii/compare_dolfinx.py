@@ -22,6 +22,7 @@ from femkit.run import Run  # noqa: E402
 
 
 def add_options(parser):
+    example.add_options(parser)  # --jacobian
     parser.add_argument(
         "--cells-per-radius",
         type=float,
