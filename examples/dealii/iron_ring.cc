@@ -120,7 +120,7 @@ class Reluctivity : public Law {
 double iron_ring(Run& run) {
   const material_host::Library tamsery(material_host::library_file_name("Tamsery"));
   Reluctivity law(tamsery);
-  const unsigned refinements = run.full ? 5 : 3;
+  const unsigned refinements = run.full ? 4 : 3;
   FieldSolve field(
       run, {{R_CONDUCTOR, conductor, 1}, {R_INNER, air, 2}, {R_OUTER, iron, 1}, {R_AIR, air, 2}},
       refinements, law);
