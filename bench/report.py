@@ -224,6 +224,59 @@ def quench_peers(runs):
     return out
 
 
+def transport_current_peers(runs):
+    """The section on the transport-current loss with Orvandel's law through
+    the package and written inline in the forms."""
+    out = [
+        "",
+        "## The transport-current loss: Orvandel's law through the package against "
+        "the law inline",
+        "",
+        "`bench/transport_current_peers.py`: one cycle of `examples/transport_current_loss.py` "
+        "on the round wire (n = 100, I_m = 0.9 Ic, 100 steps after the first quarter; same "
+        "mesh, predictor, Newton and linear solver) two ways: *library*, the example itself "
+        "(`e_joule` and the Jacobian through `materials.orvandel`, one call each over the "
+        "conductor's quadrature points per Newton iteration); *inline*, the same law written "
+        "in UFL with Orvandel's constants, the Jacobian by `ufl.derivative`. Seconds of the "
+        "time-stepping loop on the slowest process, best of the repetitions, the routes "
+        "interleaved; eval: the library route's seconds inside `materials.orvandel`; "
+        "iterations: Newton's per step, median and largest; Δloss: the inline route's loss "
+        "per cycle against the library route's.",
+        "",
+        "| Processes | Unknowns | Jacobian | library s | eval s | inline s | library/inline | "
+        "iterations (library; inline) | Δloss | repetitions |",
+        "|---|---|---|---|---|---|---|---|---|---|",
+    ]
+    slower = []
+    for run in sorted(runs, key=lambda r: (r["jacobian"], r["processes"])):
+        library, inline = run["routes"]["library"], run["routes"]["inline"]
+        ratio = library["seconds"] / inline["seconds"]
+        out.append(
+            f"| {run['processes']} | {run['unknowns']} | {run['jacobian']} | "
+            f"{library['seconds']:.2f} | {library['eval_seconds']:.2f} | "
+            f"{inline['seconds']:.2f} | {ratio:.2f} | "
+            f"{library['median_iterations']:g}, {library['largest_iterations']}; "
+            f"{inline['median_iterations']:g}, {inline['largest_iterations']} | "
+            f"{inline['relative_difference']:.1e} | {run['repetitions']} |"
+        )
+        if ratio > 1:
+            inside = library["eval_seconds"] / inline["seconds"]
+            slower.append(
+                f"{run['jacobian']} Jacobian on {run['processes']} process"
+                f"{'es' if run['processes'] > 1 else ''}: eval {inside:.2f}, "
+                f"the rest {ratio - inside:.2f}"
+            )
+    if slower:
+        out += [
+            "",
+            "Where the library route is the slower, its time splits into the calls of "
+            "`materials.orvandel` and the rest (evaluating J at the points, storing E and "
+            "its slope, assembling, the LU, the Newton loop), each as a share of the "
+            "inline route's time: " + "; ".join(slower) + ".",
+        ]
+    return out
+
+
 def header(compiler):
     """What was measured on what: the CPU, its SIMD, the compiler, the flags."""
     version = subprocess.run([compiler, "--version"], capture_output=True, text=True).stdout
@@ -336,8 +389,12 @@ def main(
     if orvandel_arrays_json:
         out += orvandel_arrays(json.load(open(orvandel_arrays_json)))
     out += numpy_peer(json.load(open(numpy_json)))
-    if quench_jsons:
-        out += quench_peers([json.load(open(q)) for q in quench_jsons])
+    # the quench's runs, then the transport-current loss's (which name a Jacobian)
+    peers = [json.load(open(q)) for q in quench_jsons]
+    if any("jacobian" not in p for p in peers):
+        out += quench_peers([p for p in peers if "jacobian" not in p])
+    if any("jacobian" in p for p in peers):
+        out += transport_current_peers([p for p in peers if "jacobian" in p])
     print("\n".join(out))
 
 

@@ -166,7 +166,7 @@ class TransportCurrent:
     def __init__(self, comm, conductor, cells_across, steps_per_cycle, law, air=AIR_RESISTIVITY):
         self.conductor, self.law, self.air = conductor, law, air
         self.steps_per_cycle, self.step = steps_per_cycle, 1 / (FREQUENCY * steps_per_cycle)
-        domain, cell_tags = conductor.mesh(comm, cells_across)
+        self.domain, self.cell_tags = domain, cell_tags = conductor.mesh(comm, cells_across)
         V = fem.FunctionSpace(domain, ("N1curl", 1))
         self.unknowns = V.dofmap.index_map.size_global
         # curl H is constant on each (straight) cell: one point per cell
@@ -210,6 +210,10 @@ class TransportCurrent:
         E[self.inside], dE_dJ[self.inside] = self.E_z, slope
         return [(self.E, E), (self.dE_dJ, dE_dJ)]
 
+    def dissipation(self):
+        """The power dissipated in the conductor at the last evaluation, W/m."""
+        return global_sum(self.domain.comm, self.areas @ (self.E_z * self.J))
+
     def cycle_loss(self, exponent, fraction, profiles=None, phases=10):
         """Loss per cycle and unit length, J/m, at n = exponent and I_m =
         fraction Ic: the energy dissipated in the conductor over the cycle
@@ -232,10 +236,10 @@ class TransportCurrent:
             self.applied.x.array[:] = current * self.per_ampere.x.array
             iterations.append(self.newton.solve())
             if step > first:
-                loss += global_sum(H.function_space.mesh.comm, self.areas @ (self.E_z * self.J))
+                loss += self.dissipation()
                 if profiles is not None and (step - first) % (steps // phases) == 0:
                     rows = np.column_stack([self.xy[band], self.J[band]])
                     profiles.append(
-                        (2 * math.pi * step / steps, gather_rows(self.points.space.mesh.comm, rows))
+                        (2 * math.pi * step / steps, gather_rows(self.domain.comm, rows))
                     )
         return loss * self.step, iterations
