@@ -41,6 +41,9 @@ F) + (1 + F) ln(1 + F) - F^2] for the strip (4 mm by 1 um, Jc = 2.8e10
 A/m^2) at F = 0.4, 0.6, 0.8 and 0.9 (full size). n = 25 is reported
 beside it: the power law itself departs from the critical state by more
 than the check allows."""
+import argparse
+import math
+
 import matplotlib
 
 matplotlib.use("Agg")
@@ -64,35 +67,51 @@ SIZES = {
 LIMIT = 0.05  # of |loss / Norris - 1|
 
 
+def numbers_within(low, high=math.inf):
+    """An option's type: comma-separated numbers, each in (low, high)."""
+
+    def parse(text):
+        try:
+            values = tuple(float(v) for v in text.split(","))
+        except ValueError:
+            raise argparse.ArgumentTypeError(f"not a number in {text!r}") from None
+        if not all(low < v < high for v in values):
+            raise argparse.ArgumentTypeError(f"{text} is not within ({low:g}, {high:g})")
+        return values
+
+    return parse
+
+
 def add_options(parser):
     parser.add_argument("--conductor", choices=CONDUCTORS, help="(default: the size's)")
     parser.add_argument(
         "--fractions",
-        type=lambda text: tuple(float(f) for f in text.split(",")),
-        help="I_m / Ic, comma-separated (default: the conductor's checked ones)",
+        type=numbers_within(0.0, 1.0),
+        help="I_m / Ic, comma-separated, each in (0, 1) (default: the conductor's checked ones)",
     )
     parser.add_argument(
         "--n",
-        type=float,
-        help=f"the one exponent to run and check (default {CHECKED_N}, "
-        f"and {REPORTED_N} reported)",
+        type=numbers_within(1.0),
+        help=f"the exponents, comma-separated, each above 1; the first is checked "
+        f"(default {CHECKED_N},{REPORTED_N})",
     )
     parser.add_argument("--jacobian", choices=("library", "exact"), default="library")
     parser.add_argument(
         "--jc-factor",
-        type=float,
+        type=lambda text: numbers_within(0.0)(text)[0],
         default=1.0,
         help="multiplies the Jc the law is given, not the Ic of the current and of "
         "Norris's losses: a fault the checks must catch (1.1: 10 %% off)",
     )
 
 
-def make_law(run):
+def make_law(jacobian, timed):
     """law(jc, n, J_z) -> (E_z, dE_z/dJ_z) through the package's array
-    functions, one call each over all points, on the eval clock."""
-    e_joule = run.timed(orvandel.e_joule)
-    exact = run.options.jacobian == "exact"
-    slope = run.timed(orvandel.de_joule_dj_exact if exact else orvandel.de_joule_dj)
+    functions, one call each over all points, each wrapped by timed (a
+    clock); the slope de_joule_dj's as returned (jacobian "library") or
+    exact."""
+    e_joule = timed(orvandel.e_joule)
+    slope = timed(orvandel.de_joule_dj_exact if jacobian == "exact" else orvandel.de_joule_dj)
 
     def law(jc, n, J_z):
         j = np.zeros(J_z.shape + (3,))
@@ -134,7 +153,7 @@ def solve_conductor(run, name, resolutions, exponents, fractions, profiles):
     the others (mesh convergence) and, at full size, with the air ten times
     as resistive."""
     _, steps, _, try_air = SIZES[run.size]
-    conductor, law = CONDUCTORS[name], make_law(run)
+    conductor, law = CONDUCTORS[name], make_law(run.options.jacobian, run.timed)
     models = [TransportCurrent(run.comm, conductor, cells, steps, law) for cells in resolutions]
     for model in models:
         model.jc = conductor.jc * run.options.jc_factor
@@ -166,7 +185,7 @@ def main():
     options = run.options
     conductors, _, resolutions, _ = SIZES[run.size]
     conductors = (options.conductor,) if options.conductor else conductors
-    exponents = (options.n,) if options.n else (CHECKED_N, REPORTED_N)
+    exponents = options.n or (CHECKED_N, REPORTED_N)
     rows, iterations, profiles = [], [], []
     with run.solving():
         for name in conductors:
