@@ -15,18 +15,17 @@ from femkit.quadrature import QuadraturePoints
 CONDUCTOR, AIR = 1, 2  # cell tags
 EC = 1e-4  # V/m, the field at J = Jc
 RHO = 2e-9  # Ohm m, the slope of |E| against |J| above Orvandel's threshold
-# Ohm m: air as a conductor, so that the curl-curl operator is the same
-# everywhere; ten times larger changes the loss by less than 1e-4 (the note
-# in the docstring), while the matrix stays well conditioned for the solver.
+# Ohm m: air as a conductor, so that one equation holds everywhere; 1e8
+# times the wire's Ec/Jc (more for the strip), yet small enough that the air's
+# curl-curl term stays within reach of its mass term for the linear solver.
+# The full size reports the loss with it ten times larger.
 AIR_RESISTIVITY = 1e-4
 FREQUENCY = 50.0  # Hz
 
 
-def _gmsh_mesh(comm, build, unit=1.0):
+def _gmsh_mesh(comm, build):
     """The mesh that build(gmsh) makes on process 0 (physical groups CONDUCTOR
-    and AIR), first order, shared out over comm, with its cell tags. build
-    draws in `unit`, m: gmsh's geometric tolerances are absolute (1e-8),
-    so a geometry of micrometres is drawn in micrometres."""
+    and AIR), first order, shared out over comm, with its cell tags."""
     import gmsh  # here: only the meshes need it
     from dolfinx.io import gmshio
 
@@ -37,7 +36,6 @@ def _gmsh_mesh(comm, build, unit=1.0):
         gmsh.model.mesh.generate(2)
     mesh, cell_tags, _ = gmshio.model_to_mesh(gmsh.model, comm, 0, gdim=2)
     gmsh.finalize()
-    mesh.geometry.x[:] *= unit
     return mesh, cell_tags
 
 
@@ -86,7 +84,6 @@ class Strip:
 
     name = "strip"
     WIDTH, THICKNESS = 4e-3, 1e-6  # m
-    UNIT = 1e-6  # m, of the drawing
     jc = 2.8e10  # A/m^2
     outer_radius = 5 * WIDTH  # m
     band = THICKNESS  # m: every point of the strip is on its profile
@@ -112,7 +109,7 @@ class Strip:
         """A structured band of cells_across by LAYERS rectangles, each cut
         into two triangles, and air cells that grow from the strip's out to
         a fifth of a width at the rim."""
-        w, t, R = (d / self.UNIT for d in (self.WIDTH / 2, self.THICKNESS / 2, self.outer_radius))
+        w, t, R = self.WIDTH / 2, self.THICKNESS / 2, self.outer_radius
 
         def build(gmsh):
             geo = gmsh.model.geo
@@ -136,7 +133,7 @@ class Strip:
             gmsh.model.addPhysicalGroup(2, [strip], CONDUCTOR)
             gmsh.model.addPhysicalGroup(2, [air], AIR)
 
-        return _gmsh_mesh(comm, build, self.UNIT)
+        return _gmsh_mesh(comm, build)
 
 
 CONDUCTORS = {c.name: c for c in (Wire(), Strip())}
