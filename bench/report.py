@@ -168,6 +168,15 @@ def numpy_peer(numpy):
     return out
 
 
+def time_split(case, processes, library, inline):
+    """The library route's seconds in eval and in the rest, as shares of the
+    inline route's."""
+    inside = library["eval_seconds"] / inline["seconds"]
+    rest = library["seconds"] / inline["seconds"] - inside
+    plural = "es" if processes > 1 else ""
+    return f"{case} on {processes} process{plural}: eval {inside:.2f}, the rest {rest:.2f}"
+
+
 def quench_peers(runs):
     """The section on the quench solved through the libraries and with the
     fits written inline in the forms."""
@@ -207,12 +216,7 @@ def quench_peers(runs):
             f"{run['repetitions']} |"
         )
         if ratio > 0.5:
-            inside = library["eval_seconds"] / inline["seconds"]
-            above.append(
-                f"{run['size']} size on {run['processes']} process"
-                f"{'es' if run['processes'] > 1 else ''}: eval {inside:.2f}, "
-                f"the rest {ratio - inside:.2f}"
-            )
+            above.append(time_split(f"{run['size']} size", run["processes"], library, inline))
     if above:
         out += [
             "",
@@ -233,7 +237,7 @@ def transport_current_peers(runs):
         "the law inline",
         "",
         "`bench/transport_current_peers.py`: one cycle of `examples/transport_current_loss.py` "
-        "on the round wire (n = 100, I_m = 0.9 Ic, 100 steps after the first quarter; same "
+        "on the round wire (n = 100, I_m = 0.9 Ic, a quarter cycle and a cycle of 100 steps; same "
         "mesh, predictor, Newton and linear solver) two ways: *library*, the example itself "
         "(`e_joule` and the Jacobian through `materials.orvandel`, one call each over the "
         "conductor's quadrature points per Newton iteration); *inline*, the same law written "
@@ -260,11 +264,8 @@ def transport_current_peers(runs):
             f"{inline['relative_difference']:.1e} | {run['repetitions']} |"
         )
         if ratio > 1:
-            inside = library["eval_seconds"] / inline["seconds"]
             slower.append(
-                f"{run['jacobian']} Jacobian on {run['processes']} process"
-                f"{'es' if run['processes'] > 1 else ''}: eval {inside:.2f}, "
-                f"the rest {ratio - inside:.2f}"
+                time_split(f"{run['jacobian']} Jacobian", run["processes"], library, inline)
             )
     if slower:
         out += [
