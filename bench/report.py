@@ -168,6 +168,15 @@ def numpy_peer(numpy):
     return out
 
 
+def time_split(case, processes, library, inline):
+    """The library route's seconds in eval and in the rest, as shares of the
+    inline route's."""
+    inside = library["eval_seconds"] / inline["seconds"]
+    rest = library["seconds"] / inline["seconds"] - inside
+    plural = "es" if processes > 1 else ""
+    return f"{case} on {processes} process{plural}: eval {inside:.2f}, the rest {rest:.2f}"
+
+
 def quench_peers(runs):
     """The section on the quench solved through the libraries and with the
     fits written inline in the forms."""
@@ -207,12 +216,7 @@ def quench_peers(runs):
             f"{run['repetitions']} |"
         )
         if ratio > 0.5:
-            inside = library["eval_seconds"] / inline["seconds"]
-            above.append(
-                f"{run['size']} size on {run['processes']} process"
-                f"{'es' if run['processes'] > 1 else ''}: eval {inside:.2f}, "
-                f"the rest {ratio - inside:.2f}"
-            )
+            above.append(time_split(f"{run['size']} size", run["processes"], library, inline))
     if above:
         out += [
             "",
@@ -220,6 +224,56 @@ def quench_peers(runs):
             "its time splits into the libraries' eval and the rest (assembling its forms, "
             "the LU of the same matrix, the Newton loop), each as a share of the inline "
             "route's time: " + "; ".join(above) + ".",
+        ]
+    return out
+
+
+def transport_current_peers(runs):
+    """The section on the transport-current loss with Orvandel's law through
+    the package and written inline in the forms."""
+    out = [
+        "",
+        "## The transport-current loss: Orvandel's law through the package against "
+        "the law inline",
+        "",
+        "`bench/transport_current_peers.py`: one cycle of `examples/transport_current_loss.py` "
+        "on the round wire (n = 100, I_m = 0.9 Ic, a quarter cycle and a cycle of 100 steps; same "
+        "mesh, predictor, Newton and linear solver) two ways: *library*, the example itself "
+        "(`e_joule` and the Jacobian through `materials.orvandel`, one call each over the "
+        "conductor's quadrature points per Newton iteration); *inline*, the same law written "
+        "in UFL with Orvandel's constants, the Jacobian by `ufl.derivative`. Seconds of the "
+        "time-stepping loop on the slowest process, best of the repetitions, the routes "
+        "interleaved; eval: the library route's seconds inside `materials.orvandel`; "
+        "iterations: Newton's per step, median and largest; Δloss: the inline route's loss "
+        "per cycle against the library route's.",
+        "",
+        "| Processes | Unknowns | Jacobian | library s | eval s | inline s | library/inline | "
+        "iterations (library; inline) | Δloss | repetitions |",
+        "|---|---|---|---|---|---|---|---|---|---|",
+    ]
+    slower = []
+    for run in sorted(runs, key=lambda r: (r["jacobian"], r["processes"])):
+        library, inline = run["routes"]["library"], run["routes"]["inline"]
+        ratio = library["seconds"] / inline["seconds"]
+        out.append(
+            f"| {run['processes']} | {run['unknowns']} | {run['jacobian']} | "
+            f"{library['seconds']:.2f} | {library['eval_seconds']:.2f} | "
+            f"{inline['seconds']:.2f} | {ratio:.2f} | "
+            f"{library['median_iterations']:g}, {library['largest_iterations']}; "
+            f"{inline['median_iterations']:g}, {inline['largest_iterations']} | "
+            f"{inline['relative_difference']:.1e} | {run['repetitions']} |"
+        )
+        if ratio > 1:
+            slower.append(
+                time_split(f"{run['jacobian']} Jacobian", run["processes"], library, inline)
+            )
+    if slower:
+        out += [
+            "",
+            "Where the library route is the slower, its time splits into the calls of "
+            "`materials.orvandel` and the rest (evaluating J at the points, storing E and "
+            "its slope, assembling, the LU, the Newton loop), each as a share of the "
+            "inline route's time: " + "; ".join(slower) + ".",
         ]
     return out
 
@@ -336,8 +390,12 @@ def main(
     if orvandel_arrays_json:
         out += orvandel_arrays(json.load(open(orvandel_arrays_json)))
     out += numpy_peer(json.load(open(numpy_json)))
-    if quench_jsons:
-        out += quench_peers([json.load(open(q)) for q in quench_jsons])
+    # the quench's runs, then the transport-current loss's (which name a Jacobian)
+    peers = [json.load(open(q)) for q in quench_jsons]
+    if any("jacobian" not in p for p in peers):
+        out += quench_peers([p for p in peers if "jacobian" not in p])
+    if any("jacobian" in p for p in peers):
+        out += transport_current_peers([p for p in peers if "jacobian" in p])
     print("\n".join(out))
 
 

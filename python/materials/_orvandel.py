@@ -168,6 +168,9 @@ _walk, _rows = _load_loops()
 # {name: function} of the fourteen model functions, in the table's order.
 model_functions = dict(_model_function(index, row) for index, row in enumerate(_rows))
 bhyst, dbhyst_dh, hrev_k = (model_functions[n] for n in ("bhyst", "dbhyst_dh", "hrev_k"))
+j_threshold, e_joule, de_joule_dj = (
+    model_functions[n] for n in ("j_threshold", "e_joule", "de_joule_dj")
+)
 
 
 class VectorHysteresis:
@@ -245,3 +248,42 @@ class VectorHysteresis:
             self.hrev,
             self.hrev,
         )
+
+
+def de_joule_dj_exact(rho, jc, n, ec, j):
+    """Returns the Jacobian (..., 3, 3) of e_joule, exact on both sides of
+    the threshold: the package's own addition, formed from the library's
+    outputs (j_threshold, e_joule, de_joule_dj) over the same arguments.
+
+    e_joule is E = s(|J|) J, so its exact Jacobian is
+
+        dE/dJ = s I + (slope - s) J (x) J / |J|^2,
+
+    with s = |E|/|J| the secant and slope = d|E|/d|J|. The library's
+    de_joule_dj returns n s I + (n - 1) s J (x) J / |J|^2 below the
+    threshold (slope n s: its identity part is n times s rather than s), and
+    rho I above it (slope rho: its J (x) J part, rho - s, is left out). Along
+    J the library is (2n - 1) s below the threshold where the true slope is
+    n s; across J it is n s or rho where the true value is s. At J = 0 the
+    power law's s is 0 (n > 1) and the library's tensor is kept."""
+    j = np.asarray(j, dtype=np.float64)
+    library = de_joule_dj(rho, jc, n, ec, j)
+    r = np.linalg.norm(j, axis=-1)
+    moving = r > 0
+    safe_r = np.where(moving, r, 1.0)
+    s = np.where(moving, np.linalg.norm(e_joule(rho, jc, n, ec, j), axis=-1) / safe_r, 0.0)
+    below = j_threshold(rho, jc, n, ec) > r  # the library's own test of the regime
+    unit = j / safe_r[..., np.newaxis]
+    # below: take (n - 1) s off the identity; above: rho I becomes s I plus
+    # (rho - s) along J (rho broadcast, as the library takes it per point)
+    identity_change = np.where(below, -(np.asarray(n) - 1.0) * s, s - np.asarray(rho))
+    along_change = np.where(below | ~moving, 0.0, np.asarray(rho) - s)
+    along = unit[..., :, np.newaxis] * unit[..., np.newaxis, :]
+    return (
+        library
+        + identity_change[..., np.newaxis, np.newaxis] * np.eye(3)
+        + along_change[..., np.newaxis, np.newaxis] * along
+    )
+
+
+de_joule_dj_exact.__module__ = "materials.orvandel"

@@ -17,12 +17,14 @@ lock, calling Orvandel's own function at every point: the values are the
 library's, bit for bit, as from a C loop over the points.
 
 VectorHysteresis keeps the cells' parameters and history for you, and
-EXAMPLE_CELLS holds the cells of the package's examples.
+EXAMPLE_CELLS holds the cells of the package's examples. de_joule_dj_exact
+is the package's own addition, not one of the library's functions: the
+exact Jacobian of e_joule, formed from the library's outputs.
 
 The functions' names, arguments and results are listed in orvandel.pyi
 beside this module, for editors and type checkers."""
 from . import _orvandel
-from ._orvandel import EXAMPLE_CELLS, VectorHysteresis
+from ._orvandel import EXAMPLE_CELLS, VectorHysteresis, de_joule_dj_exact
 
 globals().update(_orvandel.model_functions)
-__all__ = [*_orvandel.model_functions, "VectorHysteresis", "EXAMPLE_CELLS"]
+__all__ = [*_orvandel.model_functions, "VectorHysteresis", "EXAMPLE_CELLS", "de_joule_dj_exact"]

@@ -49,6 +49,10 @@ def e_joule(rho: ArrayLike, jc: ArrayLike, n: ArrayLike, ec: ArrayLike, j: Array
 
 de_joule_dj = e_joule
 
+# The package's own addition: the exact Jacobian of e_joule, from the library's outputs.
+def de_joule_dj_exact(rho: ArrayLike, jc: ArrayLike, n: ArrayLike, ec: ArrayLike,
+                      j: ArrayLike) -> _Array: ...
+
 class VectorHysteresis:
     cells: dict[str, _Array]
     dt: float

@@ -30,7 +30,7 @@ same_figure() {
 }
 
 passed=0 failed=0 start=$SECONDS
-for example in quench iron_ring ac_loss current_dump magnetostatics; do
+for example in quench iron_ring ac_loss current_dump magnetostatics transport_current_loss; do
   for processes in 1 2; do
     folder=$out/$example-$processes
     if timeout 600 "${mpirun[@]}" -n "$processes" "$python" "examples/$example.py" \
