@@ -85,7 +85,7 @@ class IronRing:
     Tamsery at the quadrature points; set_current(I) puts the current I on
     the conductor."""
 
-    def __init__(self, comm, Tamsery, cell_size):
+    def __init__(self, comm, Tamsery, cell_size, solver):
         self.comm, self.Tamsery = comm, Tamsery
         self.domain, cell_tags = domain, cell_tags = make_mesh(comm, cell_size)
         self.V = V = fem.FunctionSpace(domain, ("Lagrange", 2))
@@ -111,7 +111,7 @@ class IronRing:
         bcs = [fem.dirichletbc(0.0, boundary, V)]
         self.flux_density = ufl.sqrt(ufl.inner(ufl.grad(A), ufl.grad(A)))
         self.H_iron = np.zeros(np.count_nonzero(self.iron_points))  # warm start of the inversion
-        self.newton = Newton(residual, jacobian, A, bcs, points, self.properties)
+        self.newton = Newton(residual, jacobian, A, bcs, points, self.properties, solver=solver)
 
     def properties(self, A):
         """nu and d(nu)/dB / B at every quadrature point: 1/mu0 outside the
@@ -257,7 +257,7 @@ def check(run, worst):
 
 def main():
     run = Run("iron_ring", __doc__)
-    ring = IronRing(run.comm, run.timed(materials.Tamsery), SIZES[run.size])
+    ring = IronRing(run.comm, run.timed(materials.Tamsery), SIZES[run.size], run.solver)
     run.say(
         f"{run.size}: {run.comm.allreduce(len(ring.points.cells))} curved cells, "
         f"{ring.V.dofmap.index_map.size_global} unknowns, {run.processes}"

@@ -63,6 +63,7 @@ class FieldSolve:
             points,
             self.properties,
             max_iterations=50 if exact else 500,
+            solver=run.solver,
         )
         self.cells = self.model = None
         self.evaluations = 0  # of the model, by Newton and its line search
