@@ -17,7 +17,7 @@ trap 'rm -rf "$out"' EXIT
 figure() { sed -n 's/.* \([-+.0-9e]*\) (limit .*/\1/p' "$1" | tail -n 1; }
 
 passed=0 failed=0 start=$SECONDS
-for example in quench iron_ring ac_loss current_dump magnetostatics; do
+for example in quench iron_ring ac_loss current_dump magnetostatics magnetostatics_sphere; do
   for processes in 1 2; do
     folder=$out/$example-$processes
     if timeout 600 "${mpirun[@]}" -n "$processes" "$python" "examples/$example.py" \
