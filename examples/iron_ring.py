@@ -36,7 +36,8 @@ from femkit.run import Run
 R_CONDUCTOR, R_INNER, R_OUTER, R_AIR = 0.010, 0.040, 0.060, 0.150  # m
 CONDUCTOR, IRON, AIR = 1, 2, 3  # cell tags
 CURRENTS = {"knee": 150.0, "saturation": 40e3}  # A: H about 500 A/m, above 1e5 A/m
-SIZES = {"small": 0.0025, "full": 0.0008}  # m, the cell size in the conductor and the ring
+# m, the cell size in the conductor and the ring; large: 1.2 million unknowns
+SIZES = {"small": 0.0025, "full": 0.0008, "large": 0.00025}
 SAMPLES = 60  # points along the radius through the ring
 SAMPLE_ANGLE = 0.3  # rad, off the axes
 INVERSION_RTOL = 1e-13  # |B(H) - B| against B, to end the inversion
@@ -256,7 +257,7 @@ def check(run, worst):
 
 
 def main():
-    run = Run("iron_ring", __doc__)
+    run = Run("iron_ring", __doc__, sizes=tuple(SIZES))
     ring = IronRing(run.comm, run.timed(materials.Tamsery), SIZES[run.size], run.solver)
     run.say(
         f"{run.size}: {run.comm.allreduce(len(ring.points.cells))} curved cells, "

@@ -82,7 +82,7 @@ def save_results(run, steps, rows):
 
 
 def main():
-    run = Run("magnetostatics_sphere", __doc__, add_options, sizes=("small", "full", "large"))
+    run = Run("magnetostatics_sphere", __doc__, add_options, sizes=tuple(SIZES))
     per_period, cell_size = SIZES[run.size]
     steps = Steps(per_period)
     material = Hysteresis(run, steps.dt)
