@@ -25,7 +25,7 @@ more than two cells inside the surface stay within 0.5 % of H_a at every
 step of two periods.
 
 Sizes: small (12 steps per period, cells of a/3 in the iron), full (32,
-a/8) and large (8, a/20: about a million unknowns, for many processes; not
+a/8) and large (4, a/20: about a million unknowns, for many processes; not
 a test)."""
 import matplotlib
 
@@ -42,7 +42,7 @@ OUTER = 3 * RADIUS  # m, where phi = 0
 N_EFF = (1 - RADIUS**3 / OUTER**3) / 3
 NORMAL = np.array([1.0, 2.0, 3.0]) / np.sqrt(14.0)  # of the plane the field turns in
 # steps per period, cell size in the iron (m)
-SIZES = {"small": (12, RADIUS / 3), "full": (32, RADIUS / 8), "large": (8, RADIUS / 20)}
+SIZES = {"small": (12, RADIUS / 3), "full": (32, RADIUS / 8), "large": (4, RADIUS / 20)}
 
 
 def rotating_field(angles):
