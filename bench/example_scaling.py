@@ -4,12 +4,13 @@ examples print themselves: the solve's wall time and the time inside the
 libraries' eval (per process), Newton's iterations, the Krylov iterations per
 linear solve and the largest peak resident memory of any process.
 
-    /usr/bin/python3 bench/example_scaling.py run PYTHON > scaling.json
-    /usr/bin/python3 bench/example_scaling.py table scaling.json >> docs/benchmarks.md
+    /usr/bin/python3 bench/example_scaling.py run PYTHON > scaling.jsonl
+    /usr/bin/python3 bench/example_scaling.py table scaling.jsonl >> docs/benchmarks.md
 
 `run` starts each example under mpirun with the python PYTHON (one that
 imports the package, such as scripts/lib.sh's install_python_package makes)
-and prints one JSON object; `table` turns it into the Markdown section of
+and prints one JSON object a line, each run's as it ends (so that a run
+stopped early keeps what it measured); `table` turns them into the Markdown section of
 docs/benchmarks.md: the strong-scaling table, the multigrid's iterations over
 the sphere's three sizes, and an estimate of time and memory per process at
 fixed work per process (weak scaling) for 8, 64 and 512 processes."""
@@ -19,19 +20,19 @@ import os
 import platform
 import re
 import subprocess
-import sys
 import tempfile
 import time
 from pathlib import Path
 
 REPO = Path(__file__).resolve().parents[1]
+# the quickest first
 EXAMPLES = (
-    "quench",
     "iron_ring",
+    "magnetostatics_sphere",
+    "quench",
+    "magnetostatics",
     "ac_loss",
     "current_dump",
-    "magnetostatics",
-    "magnetostatics_sphere",
 )
 # (example, size, processes) beyond the full size on 1 and 2: the sphere's
 # three sizes for the multigrid's iterations, and the large runs
@@ -101,11 +102,9 @@ def run(options):
         plan += [(e, options.size, p) for e in options.examples for p in (1, 2)]
     if options.only != "strong":
         plan += [r for r in EXTRA_RUNS if r[0] in options.examples]
-    rows = []
     for example, size, processes in plan:
-        rows.append(run_example(options.python, mpirun, example, size, processes))
-        print(f"{example} {size} on {processes}: {rows[-1]['solve_s']:.1f} s", file=sys.stderr)
-    print(json.dumps({"cpu": cpu(), "size": options.size, "runs": rows}, indent=1))
+        row = run_example(options.python, mpirun, example, size, processes)
+        print(json.dumps(dict(row, cpu=cpu(), strong_size=options.size)), flush=True)
 
 
 def strong_table(runs, size):
@@ -173,8 +172,8 @@ def weak_estimate(runs):
 
 
 def table(options):
-    parts = [json.loads(Path(name).read_text()) for name in options.json]
-    data, runs = parts[0], [r for part in parts for r in part["runs"]]
+    runs = [json.loads(line) for name in options.json for line in open(name) if line.strip()]
+    data = {"cpu": runs[0]["cpu"], "size": runs[0]["strong_size"]}
     text = [
         "",
         "## The finite-element examples on 1 and 2 processes",
@@ -219,7 +218,7 @@ def main():
         help="only the runs at --size on 1 and 2 processes, or only the others",
     )
     tabler = commands.add_parser("table", help="the Markdown section from run's JSON")
-    tabler.add_argument("json", nargs="+", help="run's JSON, the full size's first")
+    tabler.add_argument("json", nargs="+", help="files of run's JSON lines")
     options = parser.parse_args()
     (run if options.command == "run" else table)(options)
 
