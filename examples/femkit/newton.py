@@ -52,9 +52,9 @@ def multigrid_solver(ksp, symmetric):
     where it is not (a conductivity's slope against the temperature gradient
     adds a non-symmetric term). The multigrid's work and memory per unknown
     stay the same as the mesh is refined and shared out over processes; its
-    iterations stay nearly flat. On this machine BoomerAMG took about half of
-    GAMG's time for the examples' Jacobians, GAMG spending its time in setting
-    up its coarse levels anew each Newton iteration."""
+    iterations stay nearly flat. Against PETSc's GAMG (smoothed aggregation):
+    the sphere's solve took 0.46 of GAMG's time, at 16 iterations against 32
+    per solve; the quench's 1.1 times, at 8 against 11."""
     ksp.setType("cg" if symmetric else "gmres")
     ksp.setTolerances(rtol=KRYLOV_RTOL, atol=0.0, max_it=KRYLOV_MAX_ITERATIONS)
     ksp.setNormType(PETSc.KSP.NormType.UNPRECONDITIONED)
