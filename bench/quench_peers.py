@@ -114,6 +114,7 @@ class DolfinxNewtonRoute(InlineRoute):
         solver.rtol = NEWTON_RTOL
         solver.krylov_solver.setOperators(solver.A)
         SOLVERS[self.solver](solver.krylov_solver, symmetric=False)
+        solver.krylov_solver.setFromOptions()
         return solver
 
     def solve(self):
