@@ -82,6 +82,7 @@ def run_example(python, mpirun, example, size, processes):
         "krylov_per_solve": float(solver["krylov"]),
         "memory_MB": int(solver["memory"]),
         "unknowns": int(unknowns["unknowns"]) if unknowns else None,
+        "load": os.getloadavg()[1],  # the machine's, over the last 5 minutes
     }
 
 
@@ -189,6 +190,11 @@ def weak_estimate(runs):
     return lines
 
 
+def loads(runs):
+    measured = [r["load"] for r in runs if "load" in r]
+    return f"{min(measured):.1f} to {max(measured):.1f}" if measured else "not recorded"
+
+
 def table(options):
     runs = [json.loads(line) for name in options.json for line in open(name) if line.strip()]
     data = {"cpu": runs[0]["cpu"], "size": runs[0]["strong_size"]}
@@ -199,7 +205,9 @@ def table(options):
         f"Written by `bench/example_scaling.py` (from `bench/run-benchmarks`) on {data['cpu']}. "
         f"Every example at `{data['size']}` size; solve and eval are seconds per process "
         "(the examples' own clocks), the memory the largest peak resident set of any "
-        "process, Krylov iterations per linear solve 1 for a direct solve.",
+        "process, Krylov iterations per linear solve 1 for a direct solve. The machine's load "
+        f"over the runs (5-minute average, lowest to highest): {loads(runs)}; a load above "
+        "the cores makes the 2-process runs wait for each other.",
         "",
         *strong_table(runs, data["size"]),
     ]
