@@ -39,6 +39,7 @@ import ufl
 from dolfinx import fem, nls
 from dolfinx.fem import petsc as fem_petsc
 from mpi4py import MPI
+from petsc4py import PETSc
 
 import materials
 from femkit.newton import NEWTON_RTOL, SOLVERS, Newton
@@ -112,9 +113,14 @@ class DolfinxNewtonRoute(InlineRoute):
         solver = nls.petsc.NewtonSolver(self.bar.mesh.comm, problem)
         solver.convergence_criterion = "incremental"
         solver.rtol = NEWTON_RTOL
-        solver.krylov_solver.setOperators(solver.A)
-        SOLVERS[self.solver](solver.krylov_solver, symmetric=False)
-        solver.krylov_solver.setFromOptions()
+        ksp = solver.krylov_solver
+        ksp.setOperators(solver.A)
+        # NewtonSolver leaves its own defaults (an LU) in PETSc's options
+        options = PETSc.Options(ksp.getOptionsPrefix())
+        for name in ("ksp_type", "pc_type", "pc_factor_mat_solver_type"):
+            options.delValue(name)
+        SOLVERS[self.solver](ksp, symmetric=False)
+        ksp.setFromOptions()
         return solver
 
     def solve(self):
