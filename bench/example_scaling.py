@@ -221,9 +221,11 @@ def table(options):
             "Weak scaling, estimated from the large runs on 2 processes for 8, 64 and 512 "
             "processes at the same unknowns per process. Assumed: the mesh is generated and "
             "shared out once (not in the solve's clock); the assembly and the libraries' eval "
-            "are local and keep their time; the multigrid's levels and its Krylov iterations "
-            "grow by about a tenth per doubling of the processes (one more coarse level each); "
-            "the exchanges are with a few neighbours and cost the same per process; memory per "
+            "are local and keep their time; the solve's time grows by a tenth per doubling of "
+            "the processes: the Krylov iterations by a few per cent (the sphere's above grow by "
+            "about 3 % per doubling of the unknowns), the rest for the coarse levels, whose "
+            "exchanges span more processes and more of whose latency shows; the fine levels' "
+            "exchanges are with a few neighbours and cost the same per process; memory per "
             "process is the same plus 5 % for the coarse levels and the halos.",
             "",
             *weak_estimate(runs),

@@ -25,7 +25,7 @@ more than two cells inside the surface stay within 0.5 % of H_a at every
 step of two periods.
 
 Sizes: small (12 steps per period, cells of a/3 in the iron), full (32,
-a/8) and large (4, a/20: about a million unknowns, for many processes; not
+a/8) and large (4, a/20: half a million unknowns, for many processes; not
 a test)."""
 import matplotlib
 
