@@ -133,15 +133,19 @@ class Run:
 
     def say_work(self):
         """A line on Newton's work (iterations, Krylov iterations per linear
-        solve) and the largest peak resident memory of any process."""
+        solve) and the peak resident memory, each the largest of any process
+        (the slab's processes solve cases of their own)."""
         iterations = newton.work["newton"]
         krylov = newton.work["krylov"] / iterations if iterations else 0.0
         # ru_maxrss: kB on Linux
-        peak = self.comm.allreduce(resource.getrusage(resource.RUSAGE_SELF).ru_maxrss, op=MPI.MAX)
+        peak = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss / 1024
+        iterations, krylov, peak = (
+            self.comm.allreduce(figure, op=MPI.MAX) for figure in (iterations, krylov, peak)
+        )
         self.say(
             f"solver {self.solver}: {iterations} Newton iterations, {krylov:.1f} Krylov "
-            f"iterations per linear solve; peak resident memory {peak / 1024:.0f} MB "
-            "per process (largest)"
+            f"iterations per linear solve; peak resident memory {peak:.0f} MB per process "
+            "(each the largest of any process)"
         )
 
     def finish(self, check, figure, limit):
