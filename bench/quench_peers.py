@@ -12,6 +12,9 @@ against what a DOLFINx user would write instead:
   first one's (its "incremental" criterion), with the examples' linear
   solver.
 
+All three use the linear solver `--solver` names (the examples' default,
+Krylov with algebraic multigrid, unless lu).
+
 Each route runs `--repetitions` times, the routes interleaved so that the
 load of a shared machine falls on all alike; the best time of the
 time-stepping loop counts (the slowest process's, mesh and form compilation
@@ -36,9 +39,10 @@ import ufl
 from dolfinx import fem, nls
 from dolfinx.fem import petsc as fem_petsc
 from mpi4py import MPI
+from petsc4py import PETSc
 
 import materials
-from femkit.newton import NEWTON_RTOL, Newton, direct_solver
+from femkit.newton import NEWTON_RTOL, SOLVERS, Newton
 from femkit.quadrature import GAUSS_NODES, GAUSS_WEIGHTS
 from numpy_peer import MIRROBANE_BOUNDS, MIRROBANE_COEFFICIENTS, MIRROBANE_LINE, daskelt
 from quench import RRR, SIZES, T_START, Bar, LibraryRoute
@@ -68,8 +72,8 @@ class InlineRoute:
     at the forms' quadrature points; the Jacobian is the residual's exact
     derivative."""
 
-    def __init__(self, bar):
-        self.bar = bar
+    def __init__(self, bar, solver):
+        self.bar, self.solver = bar, solver
         T = bar.T
         self.T_old = fem.Function(bar.V)
         rise = T - self.T_old
@@ -83,7 +87,16 @@ class InlineRoute:
         self.accept()
 
     def make_newton(self):
-        return Newton(self.residual, self.jacobian, self.bar.T, [], self.bar.points, lambda T: [])
+        return Newton(
+            self.residual,
+            self.jacobian,
+            self.bar.T,
+            [],
+            self.bar.points,
+            lambda T: [],
+            solver=self.solver,
+            symmetric=False,
+        )
 
     def solve(self):
         return self.newton.solve()
@@ -100,7 +113,14 @@ class DolfinxNewtonRoute(InlineRoute):
         solver = nls.petsc.NewtonSolver(self.bar.mesh.comm, problem)
         solver.convergence_criterion = "incremental"
         solver.rtol = NEWTON_RTOL
-        direct_solver(solver.krylov_solver, solver.A.getSize()[0])
+        ksp = solver.krylov_solver
+        ksp.setOperators(solver.A)
+        # NewtonSolver leaves its own defaults (an LU) in PETSc's options
+        options = PETSc.Options(ksp.getOptionsPrefix())
+        for name in ("ksp_type", "pc_type", "pc_factor_mat_solver_type"):
+            options.delValue(name)
+        SOLVERS[self.solver](ksp, symmetric=False)
+        ksp.setFromOptions()
         return solver
 
     def solve(self):
@@ -138,12 +158,15 @@ def main():
         default=list(PEERS),
         help="the routes to time against the library route (default all)",
     )
+    parser.add_argument("--solver", choices=SOLVERS, default="multigrid")
     options = parser.parse_args()
     comm = MPI.COMM_WORLD
     bar = Bar(comm, options.size)
     routes = {
-        "library": LibraryRoute(bar, counted(materials.Daskelt), counted(materials.Mirrobane)),
-        **{name: PEERS[name](bar) for name in options.peers},
+        "library": LibraryRoute(
+            bar, counted(materials.Daskelt), counted(materials.Mirrobane), options.solver
+        ),
+        **{name: PEERS[name](bar, options.solver) for name in options.peers},
     }
     runs = {name: [] for name in routes}  # [seconds, seconds in eval] of each run
     iterations, final = {}, {}
@@ -169,6 +192,7 @@ def main():
         "cells": bar.cells_x * (bar.cells_x // 10),
         "steps": bar.steps,
         "repetitions": options.repetitions,
+        "solver": options.solver,
         "routes": {
             name: {
                 "seconds": best[name][0],

@@ -72,7 +72,7 @@ class Slab:
     of one cycle in `steps_per_cycle`; Quenrow gives E(J) at the quadrature
     points for the exponent of the case under way."""
 
-    def __init__(self, Quenrow, cells, steps_per_cycle):
+    def __init__(self, Quenrow, cells, steps_per_cycle, solver):
         self.Quenrow, self.steps_per_cycle = Quenrow, steps_per_cycle
         self.exponent = None  # the power-law exponent of the case under way
         self.halved = 0  # time steps taken as two halves
@@ -92,7 +92,9 @@ class Slab:
         self.current_density = H.dx(0)
         self.dissipation = fem.form(E * self.current_density * points.dx)
         bcs = [fem.dirichletbc(self.applied, surface, V)]
-        self.newton = Newton(residual, jacobian, H, bcs, points, self.properties, max_iterations=25)
+        self.newton = Newton(
+            residual, jacobian, H, bcs, points, self.properties, max_iterations=25, solver=solver
+        )
 
     def properties(self, H):
         """E and dE/dJ at every quadrature point: one Quenrow block of J and
@@ -245,9 +247,9 @@ def check(run, slab, losses):
 
 
 def main():
-    run = Run("ac_loss", __doc__)
+    run = Run("ac_loss", __doc__, solver="lu")  # each slab whole on one process
     amplitudes, cells, steps_per_cycle = SIZES[run.size]
-    slab = Slab(run.timed(materials.Quenrow), cells, steps_per_cycle)
+    slab = Slab(run.timed(materials.Quenrow), cells, steps_per_cycle, run.solver)
     with run.solving():
         losses, profiles = solve(run, slab, amplitudes)
     if run.root:

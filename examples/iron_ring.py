@@ -36,7 +36,8 @@ from femkit.run import Run
 R_CONDUCTOR, R_INNER, R_OUTER, R_AIR = 0.010, 0.040, 0.060, 0.150  # m
 CONDUCTOR, IRON, AIR = 1, 2, 3  # cell tags
 CURRENTS = {"knee": 150.0, "saturation": 40e3}  # A: H about 500 A/m, above 1e5 A/m
-SIZES = {"small": 0.0025, "full": 0.0008}  # m, the cell size in the conductor and the ring
+# m, the cell size in the conductor and the ring; large: 1.2 million unknowns
+SIZES = {"small": 0.0025, "full": 0.0008, "large": 0.00025}
 SAMPLES = 60  # points along the radius through the ring
 SAMPLE_ANGLE = 0.3  # rad, off the axes
 INVERSION_RTOL = 1e-13  # |B(H) - B| against B, to end the inversion
@@ -85,7 +86,7 @@ class IronRing:
     Tamsery at the quadrature points; set_current(I) puts the current I on
     the conductor."""
 
-    def __init__(self, comm, Tamsery, cell_size):
+    def __init__(self, comm, Tamsery, cell_size, solver):
         self.comm, self.Tamsery = comm, Tamsery
         self.domain, cell_tags = domain, cell_tags = make_mesh(comm, cell_size)
         self.V = V = fem.FunctionSpace(domain, ("Lagrange", 2))
@@ -111,7 +112,7 @@ class IronRing:
         bcs = [fem.dirichletbc(0.0, boundary, V)]
         self.flux_density = ufl.sqrt(ufl.inner(ufl.grad(A), ufl.grad(A)))
         self.H_iron = np.zeros(np.count_nonzero(self.iron_points))  # warm start of the inversion
-        self.newton = Newton(residual, jacobian, A, bcs, points, self.properties)
+        self.newton = Newton(residual, jacobian, A, bcs, points, self.properties, solver=solver)
 
     def properties(self, A):
         """nu and d(nu)/dB / B at every quadrature point: 1/mu0 outside the
@@ -256,8 +257,8 @@ def check(run, worst):
 
 
 def main():
-    run = Run("iron_ring", __doc__)
-    ring = IronRing(run.comm, run.timed(materials.Tamsery), SIZES[run.size])
+    run = Run("iron_ring", __doc__, sizes=tuple(SIZES))
+    ring = IronRing(run.comm, run.timed(materials.Tamsery), SIZES[run.size], run.solver)
     run.say(
         f"{run.size}: {run.comm.allreduce(len(ring.points.cells))} curved cells, "
         f"{ring.V.dofmap.index_map.size_global} unknowns, {run.processes}"

@@ -1,5 +1,6 @@
-"""The cylinder of the magnetostatics example in its applied field: the
-field solve over it, and the closed forms it is checked against."""
+"""The cylinder of the magnetostatics example in its applied field (and the
+sphere of magnetostatics_sphere.py in its own): the field solve over it, and
+the closed forms it is checked against."""
 import numpy as np
 from dolfinx import fem
 from mpi4py import MPI
@@ -15,18 +16,20 @@ N_EFF = (1 - RADIUS**2 / CYLINDER_OUTER**2) / 2
 H_APPLIED = 2000.0  # A/m: |h| inside about 800 A/m
 
 
-def cylinder_point_model(material, cells, fields):
-    """h inside the cylinder for the applied fields `fields` (steps, 2), and
-    B there: g(h) = h - H_a + N_eff (B(h)/mu0 - h) = 0 at one point by
-    Newton's method on h from the last step's h (a step that does not reduce
-    |g| is halved), the history advanced after each step."""
+def cylinder_point_model(material, cells, fields, n_eff=N_EFF):
+    """h inside the cylinder (or sphere: its n_eff) for the applied fields
+    `fields` (steps, 2 or 3), and B there, of the fields' shape: g(h) =
+    h - H_a + N_eff (B(h)/mu0 - h) = 0 at one point by Newton's method on h
+    from the last step's h (a step that does not reduce |g| is halved), the
+    history advanced after each step."""
     model = material.model(cells)
 
     def miss(h, H_a):
         B, dB_dh = material.evaluate(model, h)
-        return h - H_a + N_EFF * (B / MU0 - h), (1 - N_EFF) * np.eye(3) + N_EFF * dB_dh / MU0, B
+        return h - H_a + n_eff * (B / MU0 - h), (1 - n_eff) * np.eye(3) + n_eff * dB_dh / MU0, B
 
     h, hs, Bs = np.zeros(3), [], []
+    dimension = fields.shape[-1]
     for H_a in in_3d(fields):
         g, slope, B = miss(h, H_a)
         for _ in range(50):
@@ -43,8 +46,8 @@ def cylinder_point_model(material, cells, fields):
         else:
             raise NotConverged(f"the point model did not converge at H_a = {H_a}")
         material.accept(model, h)
-        hs.append(h[:2])
-        Bs.append(B[:2])
+        hs.append(h[:dimension])
+        Bs.append(B[:dimension])
     return np.array(hs), np.array(Bs)
 
 
@@ -60,34 +63,35 @@ def rotational_loss(cells, h, steps):
 
 
 class Cylinder:
-    """The cylinder in its applied field (checks 1 and 2): the field solve,
-    the iron's points more than two cells inside the surface, the point
-    nearest the centre and the process that holds it, the iron's area."""
+    """The cylinder in its applied field (checks 1 and 2), or in 3-D the
+    sphere: the field solve, the iron's points more than two cells inside the
+    surface, the point nearest the centre and the process that holds it, the
+    iron's area (volume)."""
 
-    def __init__(self, run, material, cell_size):
-        domain, cell_tags = iron_in_air(run.comm, 0.0, RADIUS, CYLINDER_OUTER, cell_size)
-        self.run, self.applied = run, fem.Constant(domain, np.zeros(2))
+    def __init__(self, run, material, cell_size, dimension=2, radius=RADIUS, outer=CYLINDER_OUTER):
+        domain, cell_tags = iron_in_air(run.comm, 0.0, radius, outer, cell_size, dimension)
+        self.run, self.applied = run, fem.Constant(domain, np.zeros(dimension))
         self.field = field = FieldSolve(
             run,
             material,
             run.options.jacobian == "exact",
             domain,
             cell_tags,
-            CYLINDER_OUTER,
+            outer,
             self.applied,
             cell_size,
         )
-        radii = np.hypot(*field.xy[field.iron].T)
-        self.interior = radii < RADIUS - 2 * cell_size
+        radii = np.linalg.norm(field.xy[field.iron], axis=-1)
+        self.interior = radii < radius - 2 * cell_size
         self.centre = np.argmin(radii) if radii.size else -1
         self.holder = run.comm.allreduce((radii.min(initial=np.inf), run.comm.rank), op=MPI.MINLOC)[
             1
         ]
         self.iron_area = global_sum(run.comm, field.area.sum())
-        self.cells_in_all = domain.topology.index_map(2).size_global
+        self.cells_in_all = domain.topology.index_map(dimension).size_global
 
     def load(self, cells, fields, h_point, steps, mapped):
-        """The cylinder's cells driven by the applied fields (steps, 2), each
+        """The cylinder's cells driven by the applied fields (steps, 2 or 3), each
         step against h_point; the rows of every step, and if mapped the field
         map at steps.map_step."""
         comm, field, centre = self.run.comm, self.field, self.centre

@@ -125,7 +125,7 @@ class LibraryRoute:
     every quadrature point of the bar through the libraries, one Mirrobane
     and one Daskelt block, into quadrature functions that the forms read."""
 
-    def __init__(self, bar, Daskelt, Mirrobane):
+    def __init__(self, bar, Daskelt, Mirrobane, solver="multigrid"):
         self.bar, self.Daskelt, self.Mirrobane = bar, Daskelt, Mirrobane
         points, T = bar.points, bar.T
         self.stored, self.C, self.k, self.dk_dT = (
@@ -139,7 +139,14 @@ class LibraryRoute:
             + self.dk_dT * dT * ufl.inner(ufl.grad(T), ufl.grad(v))
         ) * points.dx
         self.newton = Newton(
-            bar.heat_equation(self.stored, self.k), jacobian, T, [], points, self.properties
+            bar.heat_equation(self.stored, self.k),
+            jacobian,
+            T,
+            [],
+            points,
+            self.properties,
+            solver=solver,
+            symmetric=False,  # the term in dk/dT
         )
         self.evaluated_at = None  # the temperatures of the last evaluation
         self.accept()
@@ -221,7 +228,7 @@ def main():
     run = Run("quench", __doc__)
     Mirrobane = run.timed(materials.Mirrobane)
     bar = Bar(run.comm, run.size)
-    route = LibraryRoute(bar, run.timed(materials.Daskelt), Mirrobane)
+    route = LibraryRoute(bar, run.timed(materials.Daskelt), Mirrobane, run.solver)
     run.say(
         f"{run.size}: {bar.cells_x} x {bar.cells_x // 10} cells, {bar.steps} steps of "
         f"{bar.dt * 1e3:g} ms, {run.processes}"

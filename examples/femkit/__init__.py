@@ -15,6 +15,8 @@ import logging
 import math
 import warnings
 
+import dolfinx  # noqa: F401 (sets up the logging handler quieted below)
+
 import materials
 
 # DOLFINx compiles forms on first use (cached after); the build log of each

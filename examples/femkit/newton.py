@@ -1,5 +1,5 @@
 """Newton's method for the examples' nonlinear forms, with its line search,
-its handling of a library's refusal, and the direct linear solver it uses."""
+its handling of a library's refusal, and the linear solvers it uses."""
 import numpy as np
 from dolfinx import fem
 from dolfinx.fem import petsc as fem_petsc
@@ -23,26 +23,81 @@ class RefusedElsewhere(RuntimeError):
     point on one process and ends the solve there."""
 
 
-# Up to this many unknowns PETSc's own sparse LU is the faster
-# factorisation, and on several processes each process factorising the whole
-# matrix is faster than MUMPS sharing the work out, whose messages cost more
-# than the work they share: for the quench's 1 100 and 16 400 unknowns on 2
-# processes, a tenth and a half of MUMPS's time. Larger systems go to MUMPS:
-# for the iron ring's 116 000 unknowns it takes 0.6 of PETSc's time on one
-# process and 0.4 on two.
+# The linear solve of each Newton iteration need only leave an error well
+# below the correction Newton stops at: the Krylov solvers reduce the
+# residual by this factor, so that the converged figures are those of an
+# exact solve to Newton's own tolerance.
+KRYLOV_RTOL = NEWTON_RTOL
+KRYLOV_MAX_ITERATIONS = 1000
+
+# BoomerAMG's coarsening and interpolation for low operator complexity (the
+# coarse levels of its classical defaults fill in on second-order elements in
+# 3-D, and their setup, repeated each Newton iteration, took most of the
+# solve): HMIS coarsening, extended+i interpolation of at most 4 entries a
+# row, aggressive coarsening on the finest level, and a coupling counted
+# strong above half the row's largest. On the sphere's second-order
+# tetrahedra this took 0.4 of the defaults' time, at 16 against 7 iterations.
+BOOMERAMG_OPTIONS = {
+    "pc_hypre_boomeramg_coarsen_type": "HMIS",
+    "pc_hypre_boomeramg_interp_type": "ext+i",
+    "pc_hypre_boomeramg_P_max": 4,
+    "pc_hypre_boomeramg_agg_nl": 1,
+    "pc_hypre_boomeramg_strong_threshold": 0.5,
+}
+
+
+def multigrid_solver(ksp, symmetric):
+    """Makes ksp a Krylov solver preconditioned by hypre's algebraic multigrid
+    (BoomerAMG): CG where the Jacobian is symmetric (positive definite), GMRES
+    where it is not (a conductivity's slope against the temperature gradient
+    adds a non-symmetric term). The multigrid's work and memory per unknown
+    stay the same as the mesh is refined and shared out over processes; its
+    iterations stay nearly flat. Against PETSc's GAMG (smoothed aggregation):
+    the sphere's solve took 0.46 of GAMG's time, at 16 iterations against 32
+    per solve; the quench's 1.1 times, at 8 against 11."""
+    ksp.setType("cg" if symmetric else "gmres")
+    ksp.setTolerances(rtol=KRYLOV_RTOL, atol=0.0, max_it=KRYLOV_MAX_ITERATIONS)
+    ksp.setNormType(PETSc.KSP.NormType.UNPRECONDITIONED)
+    if not symmetric:
+        ksp.setGMRESRestart(100)
+        ksp.setPCSide(PETSc.PC.Side.RIGHT)  # GMRES then minimises the true residual
+    pc = ksp.getPC()
+    pc.setType("hypre")
+    pc.setHYPREType("boomeramg")
+    options = PETSc.Options(ksp.getOptionsPrefix())
+    for name, value in BOOMERAMG_OPTIONS.items():
+        if not options.hasName(name):  # PETSC_OPTIONS may set its own
+            options[name] = value
+
+
+# On one process, up to this many unknowns PETSc's own sparse LU is the
+# faster factorisation; above, MUMPS: for the iron ring's 116 000 unknowns it
+# takes 0.6 of PETSc's time.
 OWN_LU_UP_TO = 50_000
 
 
-def direct_solver(ksp, unknowns):
-    """Makes the linear solver ksp a sparse LU factorisation for a system of
-    `unknowns` equations (see OWN_LU_UP_TO)."""
+def direct_solver(ksp, symmetric=None):
+    """Makes ksp a sparse LU factorisation: on several processes MUMPS, which
+    shares the matrix and its factors out over them (each holds and
+    factorises its part); on one, see OWN_LU_UP_TO."""
     ksp.setType("preonly")
     pc = ksp.getPC()
-    if unknowns > OWN_LU_UP_TO:
-        pc.setType("lu")
+    pc.setType("lu")
+    if ksp.comm.size > 1 or ksp.getOperators()[0].getSize()[0] > OWN_LU_UP_TO:
         pc.setFactorSolverType("mumps")
-    else:
-        pc.setType("lu" if ksp.comm.size == 1 else "redundant")
+
+
+# The linear solvers by the name --solver gives them.
+SOLVERS = {"multigrid": multigrid_solver, "lu": direct_solver}
+
+
+class LinearSolveFailed(RuntimeError):
+    """A Krylov solver did not reach its tolerance."""
+
+
+# Newton's work over a run, summed over every Newton: its iterations (one
+# linear solve each) and the Krylov iterations those solves took.
+work = {"newton": 0, "krylov": 0}
 
 
 class Newton:
@@ -66,11 +121,28 @@ class Newton:
     below 0 K after an overshoot). The step is then shortened, on every
     process alike; when it has shrunk below 2**-refusals_allowed of the full
     correction, the error is raised with the library's message and point
-    (RefusedElsewhere on the other processes)."""
+    (RefusedElsewhere on the other processes).
+
+    solver: the linear solver of each iteration, a name in SOLVERS or a
+    function solver(ksp, symmetric) that sets up the PETSc KSP ksp (such as
+    hypre's AMS for an H(curl) space, which needs the space's discrete
+    gradient); symmetric says whether J is symmetric."""
 
     SEARCH_TRIALS = 12
 
-    def __init__(self, F, J, u, bcs, points, properties, max_iterations=50, refusals_allowed=10):
+    def __init__(
+        self,
+        F,
+        J,
+        u,
+        bcs,
+        points,
+        properties,
+        max_iterations=50,
+        refusals_allowed=10,
+        solver="multigrid",
+        symmetric=True,
+    ):
         self.F, self.J = fem.form(F), fem.form(J)
         self.u, self.bcs, self.points, self.properties = u, bcs, points, properties
         self.max_iterations, self.refusals_allowed = max_iterations, refusals_allowed
@@ -79,8 +151,12 @@ class Newton:
         self.b = fem_petsc.create_vector(self.F)
         self.du = fem.Function(u.function_space)
         self.solver = PETSc.KSP().create(self.comm)
+        # PETSc's options prefixed newton_ (PETSC_OPTIONS="-newton_pc_type gamg")
+        # override the solver's own
+        self.solver.setOptionsPrefix("newton_")
         self.solver.setOperators(self.A)
-        direct_solver(self.solver, self.A.getSize()[0])
+        (SOLVERS[solver] if isinstance(solver, str) else solver)(self.solver, symmetric)
+        self.solver.setFromOptions()
         self.refusals = 0  # trial iterates that a library refused, over the run
 
     def _evaluate(self, raise_refusal):
@@ -158,6 +234,21 @@ class Newton:
                 s = low + (high - low) * min(max(fraction, 0.1), 0.9)
         # a search that ran out keeps its last step
 
+    def _linear_solve(self):
+        """du = A^-1 b; raises LinearSolveFailed when the Krylov solver
+        stopped short of its tolerance."""
+        self.solver.solve(self.b, self.du.vector)
+        reason = self.solver.getConvergedReason()
+        if reason < 0:
+            raise LinearSolveFailed(
+                f"the linear solver stopped (PETSc reason {reason}) after "
+                f"{self.solver.getIterationNumber()} iterations at residual "
+                f"{self.solver.getResidualNorm():.3e}"
+            )
+        self.du.x.scatter_forward()
+        work["newton"] += 1
+        work["krylov"] += self.solver.getIterationNumber()
+
     def solve(self):
         """Runs Newton from the current u; returns the number of iterations.
         The first correction also brings u to its Dirichlet values; it is
@@ -169,8 +260,7 @@ class Newton:
             self.A.zeroEntries()
             fem_petsc.assemble_matrix(self.A, self.J, self.bcs)
             self.A.assemble()
-            self.solver.solve(self.b, du.vector)
-            du.x.scatter_forward()
+            self._linear_solve()
             start = u.x.array.copy()
             correction, size = self._largest(du, u)
             converged = correction <= NEWTON_RTOL * size

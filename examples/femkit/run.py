@@ -6,6 +6,7 @@ import argparse
 import contextlib
 import csv
 import functools
+import resource
 import sys
 import time
 from pathlib import Path
@@ -14,25 +15,35 @@ import numpy as np
 from mpi4py import MPI
 
 import materials
-from femkit.newton import RefusedElsewhere
+from femkit import newton
 
 
 class Run:
     """One example's run: its options, the clock on eval and on the solve,
     its output files, its checks and its closing line."""
 
-    def __init__(self, name, docstring, add_options=None):
+    def __init__(self, name, docstring, add_options=None, sizes=("small", "full"), solver=None):
         """The first paragraph of the example's docstring describes it in
         --help; add_options(parser), if given, adds the example's own
-        options, whose values are in `options`."""
+        options, whose values are in `options`; sizes: the --size choices;
+        solver: the default of --solver (the multigrid if None)."""
         description = " ".join(docstring.split("\n\n")[0].split())
         parser = argparse.ArgumentParser(prog=f"{name}.py", description=description)
         parser.add_argument(
             "--size",
-            choices=("small", "full"),
+            choices=sizes,
             default="small",
             help="small: a coarse mesh and few steps (seconds); "
-            "full: the resolution the figures in the README come from",
+            "full: the resolution the figures in the README come from"
+            + ("; large: for many processes" if "large" in sizes else ""),
+        )
+        parser.add_argument(
+            "--solver",
+            choices=tuple(newton.SOLVERS),
+            default=solver or "multigrid",
+            help="Newton's linear solver: multigrid (Krylov with algebraic multigrid) "
+            "or lu (a direct factorisation shared out over the processes); "
+            f"default {solver or 'multigrid'}",
         )
         parser.add_argument(
             "--out",
@@ -45,6 +56,7 @@ class Run:
         self.options = options = parser.parse_args()
         self.name = name
         self.size = options.size
+        self.solver = options.solver
         self.out = options.out
         self.comm = MPI.COMM_WORLD
         self.root = self.comm.rank == 0
@@ -92,7 +104,7 @@ class Run:
         on the others."""
         try:
             yield
-        except (materials.EvalError, RefusedElsewhere) as error:
+        except (materials.EvalError, newton.RefusedElsewhere) as error:
             refusals = self.comm.allgather(
                 str(error) if isinstance(error, materials.EvalError) else None
             )
@@ -119,10 +131,29 @@ class Run:
         self.failed_checks += not ok
         self.say(f"{check} {figure:.6e} (limit {limit:g}) {'ok' if ok else 'FAIL'}")
 
+    def say_work(self):
+        """A line on Newton's work (iterations, Krylov iterations per linear
+        solve) and the peak resident memory, each the largest of any process
+        (the slab's processes solve cases of their own)."""
+        iterations = newton.work["newton"]
+        krylov = newton.work["krylov"] / iterations if iterations else 0.0
+        # ru_maxrss: kB on Linux
+        peak = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss / 1024
+        iterations, krylov, peak = (
+            self.comm.allreduce(figure, op=MPI.MAX) for figure in (iterations, krylov, peak)
+        )
+        self.say(
+            f"solver {self.solver}: {iterations} Newton iterations, {krylov:.1f} Krylov "
+            f"iterations per linear solve; peak resident memory {peak:.0f} MB per process "
+            "(each the largest of any process)"
+        )
+
     def finish(self, check, figure, limit):
-        """The closing line, then exit: status 1 when figure exceeds limit
-        or an earlier check failed. figure is the same on every process
-        (computed from global sums)."""
+        """A line on the solver's work (say_work), then the closing line,
+        then exit: status 1 when figure exceeds limit or an earlier check
+        failed. figure is the same on every process (computed from global
+        sums)."""
+        self.say_work()
         ok = figure <= limit
         eval_total = self.comm.allreduce(self.eval_seconds)
         solve_total = self.comm.allreduce(self.solve_seconds)
