@@ -70,7 +70,9 @@ class InlineRoute(TransportCurrent):
             + self.air * J * ufl.curl(v) * dx(AIR)
         )
         jacobian = ufl.derivative(residual, H, ufl.TrialFunction(H.function_space))
-        self.newton = Newton(residual, jacobian, H, self.newton.bcs, self.points, lambda H: [])
+        self.newton = Newton(
+            residual, jacobian, H, self.newton.bcs, self.points, lambda H: [], solver=self.solver
+        )
         self.power = fem.form(E_conductor * J * dx(CONDUCTOR))
 
     def dissipation(self):

@@ -154,7 +154,10 @@ def solve_conductor(run, name, resolutions, exponents, fractions, profiles):
     as resistive."""
     _, steps, _, try_air = SIZES[run.size]
     conductor, law = CONDUCTORS[name], make_law(run.options.jacobian, run.timed)
-    models = [TransportCurrent(run.comm, conductor, cells, steps, law) for cells in resolutions]
+    models = [
+        TransportCurrent(run.comm, conductor, cells, steps, law, solver=run.solver)
+        for cells in resolutions
+    ]
     for model in models:
         model.jc = conductor.jc * run.options.jc_factor
     model = models[0]
@@ -181,7 +184,7 @@ def solve_conductor(run, name, resolutions, exponents, fractions, profiles):
 
 
 def main():
-    run = Run("transport_current_loss", __doc__, add_options)
+    run = Run("transport_current_loss", __doc__, add_options, solver="lu")  # H(curl): see the model
     options = run.options
     conductors, _, resolutions, _ = SIZES[run.size]
     conductors = (options.conductor,) if options.conductor else conductors

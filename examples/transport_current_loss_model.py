@@ -158,10 +158,17 @@ class TransportCurrent:
     Nedelec elements, J_z = curl H, and the net current I(t) imposed by H's
     tangential values on the rim. law(jc, n, J_z) gives E_z and dE_z/dJ_z
     at the conductor's quadrature points; air is a conductor of constant
-    resistivity. cycle_loss runs the backward-Euler steps of a cycle."""
+    resistivity. cycle_loss runs the backward-Euler steps of a cycle.
 
-    def __init__(self, comm, conductor, cells_across, steps_per_cycle, law, air=AIR_RESISTIVITY):
-        self.conductor, self.law, self.air = conductor, law, air
+    solver: Newton's linear solver (femkit's names); the default is LU,
+    MUMPS shared over the processes: the curl-curl operator's kernel, the
+    gradients, defeats a nodal multigrid, and at these sizes (a few
+    thousand to a few ten thousand edges) the factorisation is cheap."""
+
+    def __init__(
+        self, comm, conductor, cells_across, steps_per_cycle, law, air=AIR_RESISTIVITY, solver="lu"
+    ):
+        self.conductor, self.law, self.air, self.solver = conductor, law, air, solver
         self.steps_per_cycle, self.step = steps_per_cycle, 1 / (FREQUENCY * steps_per_cycle)
         self.domain, self.cell_tags = domain, cell_tags = conductor.mesh(comm, cells_across)
         V = fem.FunctionSpace(domain, ("N1curl", 1))
@@ -192,7 +199,7 @@ class TransportCurrent:
         rim = fem.locate_dofs_topological(V, 1, dmesh.exterior_facet_indices(domain.topology))
         self.per_ampere, self.applied = rim_field_per_ampere(V), fem.Function(V)
         bcs = [fem.dirichletbc(self.applied, rim)]
-        self.newton = Newton(residual, jacobian, H, bcs, points, self.properties)
+        self.newton = Newton(residual, jacobian, H, bcs, points, self.properties, solver=solver)
         self.jc, self.exponent = conductor.jc, None  # of the case under way
         self.J = self.E_z = None  # at the conductor's points, at the last evaluation
 
