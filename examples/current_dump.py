@@ -154,7 +154,7 @@ class Conductor:
     def __init__(self, run, cells_x, steps, J0, capacity_slope):
         self.Wembrel, self.Pellucer = run.timed(materials.Wembrel), run.timed(materials.Pellucer)
         self.J0, self.steps, self.step = J0, steps, END_TIME / steps  # A/m^2, s
-        self.solver = run.solver
+        self.solver = dict(solver=run.solver, symmetric=False)  # dk/dT, drho/dT: not symmetric
         self.times = self.step * np.arange(steps + 1)
         size = [cells_x, cells_x // 4]
         domain = dmesh.create_rectangle(run.comm, [[0, 0], [WIDTH, HEIGHT]], size)
@@ -213,14 +213,7 @@ class Conductor:
         """Newton for a step, the bottom face held at T_START if cooled."""
         bcs = [fem.dirichletbc(T_START, self.bottom, self.V)] if cooled else []
         return Newton(
-            self.residual,
-            self.jacobian,
-            self.T,
-            bcs,
-            self.points,
-            self.properties,
-            solver=self.solver,
-            symmetric=False,  # the terms in dk/dT and drho/dT
+            self.residual, self.jacobian, self.T, bcs, self.points, self.properties, **self.solver
         )
 
 
